@@ -1,0 +1,32 @@
+# Linux: the program against the simulated Windows, tarvel-sim, the tests.
+option(TARVEL_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(TARVEL_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
+find_package(nlohmann_json 3 REQUIRED)
+
+file(GLOB TARVEL_SIM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/sim/*.cpp)
+list(REMOVE_ITEM TARVEL_SIM_SOURCES ${CMAKE_SOURCE_DIR}/platform/sim/SimMain.cpp)
+
+add_library(tarvel_sim STATIC ${TARVEL_SIM_SOURCES})
+target_include_directories(tarvel_sim PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(tarvel_sim PUBLIC nlohmann_json::nlohmann_json)
+target_compile_options(tarvel_sim PRIVATE -Wall -Wextra)
+
+add_library(tarvel_program STATIC ${TARVEL_PROGRAM_SOURCES})
+target_include_directories(tarvel_program PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_options(tarvel_program PRIVATE ${TARVEL_PROGRAM_FLAGS})
+target_link_libraries(tarvel_program PUBLIC tarvel_sim)
+
+add_executable(tarvel-sim ${CMAKE_SOURCE_DIR}/platform/sim/SimMain.cpp)
+target_link_libraries(tarvel-sim PRIVATE tarvel_program tarvel_sim)
+
+enable_testing()
+add_subdirectory(${CMAKE_SOURCE_DIR}/tests ${CMAKE_BINARY_DIR}/tests)
+
+option(TARVEL_BENCH "Build the benchmark" OFF)
+if(TARVEL_BENCH)
+    add_subdirectory(${CMAKE_SOURCE_DIR}/bench ${CMAKE_BINARY_DIR}/bench)
+endif()

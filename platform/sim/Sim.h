@@ -1,0 +1,33 @@
+// The simulator's process-wide state and its hooks for tests.
+#pragma once
+#include <string>
+
+#include "platform/sim/Machine.h"
+
+namespace tarvel::sim {
+
+// Installs a machine for the next run and resets every simulated service
+// (handles, last error, trace, heap accounting). Returns false with an
+// error line when the description is refused.
+bool LoadMachineJson(const std::string& json, std::string& error);
+void LoadMachine(const Machine& machine);
+Machine& Current();
+
+// The text GetCommandLineA answers.
+void SetCommandLine(const std::string& line);
+
+// Appends one line (a line feed is added) to the call trace, when tracing.
+void Trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void SetTraceFile(const std::string& path);  // empty: no trace
+// In-memory trace for tests: every traced line, in order.
+void CaptureTrace(bool on);
+const std::string& CapturedTrace();
+
+// Standard output: by default the real fd 1; tests may capture it.
+void CaptureStdout(bool on);
+const std::string& CapturedStdout();
+
+// What ExitProcess does: by default flush the trace and exit().
+void SetExitHook(void (*hook)(unsigned code));
+
+}  // namespace tarvel::sim

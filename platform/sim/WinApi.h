@@ -1,0 +1,526 @@
+// The Windows services as the simulated machine offers them on Linux: the
+// same names, types, constants and structure layouts as the Windows SDK and
+// driver kit (64-bit layout), answered from a machine description.
+#pragma once
+
+#include <stdarg.h>
+#include <stddef.h>
+#include <stdint.h>
+
+#define WINAPI
+#define WINAPIV
+#define CALLBACK
+#define TRUE 1
+#define FALSE 0
+#define MAX_PATH 260
+#define ANYSIZE_ARRAY 1
+
+namespace tarvel {
+
+typedef uint8_t BYTE;
+typedef uint8_t UCHAR;
+typedef uint8_t BOOLEAN;
+typedef char CHAR;
+typedef uint16_t WORD;
+typedef uint16_t USHORT;
+typedef char16_t WCHAR;
+typedef uint32_t DWORD;
+typedef uint32_t ULONG;
+typedef uint32_t UINT;
+typedef int32_t LONG;
+typedef int32_t INT;
+typedef int32_t BOOL;
+typedef int32_t NTSTATUS;
+typedef uintptr_t ULONG_PTR;
+typedef uintptr_t DWORD_PTR;
+typedef size_t SIZE_T;
+typedef void* PVOID;
+typedef void* LPVOID;
+typedef const void* LPCVOID;
+typedef void* HANDLE;
+typedef HANDLE HMODULE;
+typedef HANDLE HINSTANCE;
+typedef HANDLE HWND;
+typedef HANDLE HDEVINFO;
+typedef char* LPSTR;
+typedef const char* LPCSTR;
+typedef const char* PCSTR;
+typedef char* PSTR;
+typedef WCHAR* LPWSTR;
+typedef const WCHAR* LPCWSTR;
+typedef WCHAR* PWCHAR;
+typedef DWORD* LPDWORD;
+typedef DWORD* PDWORD;
+typedef ULONG* PULONG;
+typedef BYTE* PBYTE;
+typedef DWORD DEVINST;
+typedef DWORD* PDEVINST;
+typedef DWORD CONFIGRET;
+typedef intptr_t (*FARPROC)();
+typedef BOOL (*PHANDLER_ROUTINE)(DWORD CtrlType);
+
+struct GUID {
+    uint32_t Data1;
+    uint16_t Data2;
+    uint16_t Data3;
+    uint8_t Data4[8];
+};
+typedef const GUID* LPCGUID;
+
+struct OVERLAPPED;
+typedef OVERLAPPED* LPOVERLAPPED;
+struct SECURITY_ATTRIBUTES;
+typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
+
+// Opaque to the program; the simulator only counts entries and leaves.
+struct CRITICAL_SECTION {
+    void* DebugInfo;
+    LONG LockCount;
+    LONG RecursionCount;
+    HANDLE OwningThread;
+    HANDLE LockSemaphore;
+    ULONG_PTR SpinCount;
+};
+typedef CRITICAL_SECTION* LPCRITICAL_SECTION;
+
+// ---- console ----
+struct COORD {
+    int16_t X;
+    int16_t Y;
+};
+struct SMALL_RECT {
+    int16_t Left, Top, Right, Bottom;
+};
+struct CONSOLE_SCREEN_BUFFER_INFO {
+    COORD dwSize;
+    COORD dwCursorPosition;
+    WORD wAttributes;
+    SMALL_RECT srWindow;
+    COORD dwMaximumWindowSize;
+};
+struct KEY_EVENT_RECORD {
+    BOOL bKeyDown;
+    WORD wRepeatCount;
+    WORD wVirtualKeyCode;
+    WORD wVirtualScanCode;
+    union {
+        WCHAR UnicodeChar;
+        CHAR AsciiChar;
+    } uChar;
+    DWORD dwControlKeyState;
+};
+struct MOUSE_EVENT_RECORD {
+    COORD dwMousePosition;
+    DWORD dwButtonState;
+    DWORD dwControlKeyState;
+    DWORD dwEventFlags;
+};
+struct WINDOW_BUFFER_SIZE_RECORD {
+    COORD dwSize;
+};
+struct MENU_EVENT_RECORD {
+    UINT dwCommandId;
+};
+struct FOCUS_EVENT_RECORD {
+    BOOL bSetFocus;
+};
+struct INPUT_RECORD {
+    WORD EventType;
+    union {
+        KEY_EVENT_RECORD KeyEvent;
+        MOUSE_EVENT_RECORD MouseEvent;
+        WINDOW_BUFFER_SIZE_RECORD WindowBufferSizeEvent;
+        MENU_EVENT_RECORD MenuEvent;
+        FOCUS_EVENT_RECORD FocusEvent;
+    } Event;
+};
+typedef INPUT_RECORD* PINPUT_RECORD;
+
+#define MAX_DEFAULTCHAR 2
+#define MAX_LEADBYTES 12
+struct CPINFOEXA {
+    UINT MaxCharSize;
+    BYTE DefaultChar[MAX_DEFAULTCHAR];
+    BYTE LeadByte[MAX_LEADBYTES];
+    WCHAR UnicodeDefaultChar;
+    UINT CodePage;
+    CHAR CodePageName[MAX_PATH];
+};
+typedef CPINFOEXA* LPCPINFOEXA;
+
+// ---- versions ----
+struct OSVERSIONINFOEXA {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    CHAR szCSDVersion[128];
+    WORD wServicePackMajor;
+    WORD wServicePackMinor;
+    WORD wSuiteMask;
+    BYTE wProductType;
+    BYTE wReserved;
+};
+struct OSVERSIONINFOA {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    CHAR szCSDVersion[128];
+};
+typedef OSVERSIONINFOA* LPOSVERSIONINFOA;
+struct RTL_OSVERSIONINFOEXW {
+    ULONG dwOSVersionInfoSize;
+    ULONG dwMajorVersion;
+    ULONG dwMinorVersion;
+    ULONG dwBuildNumber;
+    ULONG dwPlatformId;
+    WCHAR szCSDVersion[128];
+    USHORT wServicePackMajor;
+    USHORT wServicePackMinor;
+    USHORT wSuiteMask;
+    UCHAR wProductType;
+    UCHAR wReserved;
+};
+typedef RTL_OSVERSIONINFOEXW* PRTL_OSVERSIONINFOEXW;
+struct VS_FIXEDFILEINFO {
+    DWORD dwSignature;
+    DWORD dwStrucVersion;
+    DWORD dwFileVersionMS;
+    DWORD dwFileVersionLS;
+    DWORD dwProductVersionMS;
+    DWORD dwProductVersionLS;
+    DWORD dwFileFlagsMask;
+    DWORD dwFileFlags;
+    DWORD dwFileOS;
+    DWORD dwFileType;
+    DWORD dwFileSubtype;
+    DWORD dwFileDateMS;
+    DWORD dwFileDateLS;
+};
+
+// ---- device installation (setupapi), 64-bit packing ----
+struct SP_DEVINFO_DATA {
+    DWORD cbSize;
+    GUID ClassGuid;
+    DWORD DevInst;
+    ULONG_PTR Reserved;
+};
+typedef SP_DEVINFO_DATA* PSP_DEVINFO_DATA;
+struct SP_DEVICE_INTERFACE_DATA {
+    DWORD cbSize;
+    GUID InterfaceClassGuid;
+    DWORD Flags;
+    ULONG_PTR Reserved;
+};
+typedef SP_DEVICE_INTERFACE_DATA* PSP_DEVICE_INTERFACE_DATA;
+struct SP_DEVICE_INTERFACE_DETAIL_DATA_A {
+    DWORD cbSize;
+    CHAR DevicePath[ANYSIZE_ARRAY];
+};
+typedef SP_DEVICE_INTERFACE_DETAIL_DATA_A* PSP_DEVICE_INTERFACE_DETAIL_DATA_A;
+
+// ---- USB I/O controls (usbioctl.h, packed to 1 byte) ----
+#pragma pack(push, 1)
+struct USB_DEVICE_DESCRIPTOR {
+    UCHAR bLength;
+    UCHAR bDescriptorType;
+    USHORT bcdUSB;
+    UCHAR bDeviceClass;
+    UCHAR bDeviceSubClass;
+    UCHAR bDeviceProtocol;
+    UCHAR bMaxPacketSize0;
+    USHORT idVendor;
+    USHORT idProduct;
+    USHORT bcdDevice;
+    UCHAR iManufacturer;
+    UCHAR iProduct;
+    UCHAR iSerialNumber;
+    UCHAR bNumConfigurations;
+};
+struct USB_ROOT_HUB_NAME {
+    ULONG ActualLength;
+    WCHAR RootHubName[1];
+};
+struct USB_HUB_DESCRIPTOR {
+    UCHAR bDescriptorLength;
+    UCHAR bDescriptorType;
+    UCHAR bNumberOfPorts;
+    USHORT wHubCharacteristics;
+    UCHAR bPowerOnToPowerGood;
+    UCHAR bHubControlCurrent;
+    UCHAR bRemoveAndPowerMask[64];
+};
+struct USB_HUB_INFORMATION {
+    USB_HUB_DESCRIPTOR HubDescriptor;
+    BOOLEAN HubIsBusPowered;
+};
+struct USB_MI_PARENT_INFORMATION {
+    ULONG NumberOfInterfaces;
+};
+enum USB_HUB_NODE { UsbHub, UsbMIParent };
+struct USB_NODE_INFORMATION {
+    USB_HUB_NODE NodeType;
+    union {
+        USB_HUB_INFORMATION HubInformation;
+        USB_MI_PARENT_INFORMATION MiParentInformation;
+    } u;
+};
+enum USB_CONNECTION_STATUS {
+    NoDeviceConnected,
+    DeviceConnected,
+    DeviceFailedEnumeration,
+    DeviceGeneralFailure,
+    DeviceCausedOvercurrent,
+    DeviceNotEnoughPower,
+    DeviceNotEnoughBandwidth,
+    DeviceHubNestedTooDeeply,
+    DeviceInLegacyHub,
+    DeviceEnumerating,
+    DeviceReset
+};
+struct USB_NODE_CONNECTION_INFORMATION {
+    ULONG ConnectionIndex;
+    USB_DEVICE_DESCRIPTOR DeviceDescriptor;
+    UCHAR CurrentConfigurationValue;
+    BOOLEAN LowSpeed;
+    BOOLEAN DeviceIsHub;
+    USHORT DeviceAddress;
+    ULONG NumberOfOpenPipes;
+    USB_CONNECTION_STATUS ConnectionStatus;
+};
+struct USB_NODE_CONNECTION_INFORMATION_EX {
+    ULONG ConnectionIndex;
+    USB_DEVICE_DESCRIPTOR DeviceDescriptor;
+    UCHAR CurrentConfigurationValue;
+    UCHAR Speed;
+    BOOLEAN DeviceIsHub;
+    USHORT DeviceAddress;
+    ULONG NumberOfOpenPipes;
+    USB_CONNECTION_STATUS ConnectionStatus;
+};
+union USB_PROTOCOLS {
+    ULONG ul;
+    struct {
+        ULONG Usb110 : 1;
+        ULONG Usb200 : 1;
+        ULONG Usb300 : 1;
+        ULONG ReservedMBZ : 29;
+    };
+};
+union USB_NODE_CONNECTION_INFORMATION_EX_V2_FLAGS {
+    ULONG ul;
+    struct {
+        ULONG DeviceIsOperatingAtSuperSpeedOrHigher : 1;
+        ULONG DeviceIsSuperSpeedCapableOrHigher : 1;
+        ULONG DeviceIsOperatingAtSuperSpeedPlusOrHigher : 1;
+        ULONG DeviceIsSuperSpeedPlusCapableOrHigher : 1;
+        ULONG ReservedMBZ : 28;
+    };
+};
+struct USB_NODE_CONNECTION_INFORMATION_EX_V2 {
+    ULONG ConnectionIndex;
+    ULONG Length;
+    USB_PROTOCOLS SupportedUsbProtocols;
+    USB_NODE_CONNECTION_INFORMATION_EX_V2_FLAGS Flags;
+};
+struct USB_NODE_CONNECTION_DRIVERKEY_NAME {
+    ULONG ConnectionIndex;
+    ULONG ActualLength;
+    WCHAR DriverKeyName[1];
+};
+struct USB_NODE_CONNECTION_NAME {
+    ULONG ConnectionIndex;
+    ULONG ActualLength;
+    WCHAR NodeName[1];
+};
+struct USB_HUB_CAPABILITIES {
+    ULONG HubIs2xCapable : 1;
+};
+#pragma pack(pop)
+
+// ---- constants ----
+#define INVALID_HANDLE_VALUE ((tarvel::HANDLE)(intptr_t)-1)
+#define STD_INPUT_HANDLE ((tarvel::DWORD)-10)
+#define STD_OUTPUT_HANDLE ((tarvel::DWORD)-11)
+#define STD_ERROR_HANDLE ((tarvel::DWORD)-12)
+#define FILE_TYPE_UNKNOWN 0x0000
+#define FILE_TYPE_DISK 0x0001
+#define FILE_TYPE_CHAR 0x0002
+#define FILE_TYPE_PIPE 0x0003
+#define GENERIC_READ 0x80000000u
+#define GENERIC_WRITE 0x40000000u
+#define FILE_SHARE_READ 0x00000001
+#define FILE_SHARE_WRITE 0x00000002
+#define OPEN_EXISTING 3
+#define HEAP_ZERO_MEMORY 0x00000008
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
+#define CP_ACP 0
+#define CP_OEMCP 1
+#define CP_UTF8 65001
+#define KEY_EVENT 0x0001
+#define MOUSE_EVENT 0x0002
+#define WINDOW_BUFFER_SIZE_EVENT 0x0004
+#define MENU_EVENT 0x0008
+#define FOCUS_EVENT 0x0010
+#define RIGHT_ALT_PRESSED 0x0001
+#define LEFT_ALT_PRESSED 0x0002
+#define RIGHT_CTRL_PRESSED 0x0004
+#define LEFT_CTRL_PRESSED 0x0008
+#define SHIFT_PRESSED 0x0010
+#define NUMLOCK_ON 0x0020
+#define CAPSLOCK_ON 0x0080
+#define ENHANCED_KEY 0x0100
+#define ENABLE_PROCESSED_INPUT 0x0001
+#define ENABLE_LINE_INPUT 0x0002
+#define ENABLE_ECHO_INPUT 0x0004
+#define CTRL_C_EVENT 0
+#define CTRL_BREAK_EVENT 1
+#define CTRL_CLOSE_EVENT 2
+#define CTRL_LOGOFF_EVENT 5
+#define CTRL_SHUTDOWN_EVENT 6
+#define VK_SHIFT 0x10
+#define VK_CONTROL 0x11
+#define VK_MENU 0x12
+#define VK_PAUSE 0x13
+#define VK_CAPITAL 0x14
+
+#define ERROR_SUCCESS 0
+#define ERROR_FILE_NOT_FOUND 2
+#define ERROR_INVALID_HANDLE 6
+#define ERROR_NOT_ENOUGH_MEMORY 8
+#define ERROR_GEN_FAILURE 31
+#define ERROR_NOT_SUPPORTED 50
+#define ERROR_INVALID_PARAMETER 87
+#define ERROR_INSUFFICIENT_BUFFER 122
+#define ERROR_PROC_NOT_FOUND 127
+#define ERROR_FILENAME_EXCED_RANGE 206
+#define ERROR_NO_MORE_ITEMS 259
+#define ERROR_RESOURCE_TYPE_NOT_FOUND 1813
+#define ERROR_INVALID_USER_BUFFER 1784
+#define ERROR_DEVICE_NOT_CONNECTED 1167
+
+#define DIGCF_PRESENT 0x00000002
+#define DIGCF_DEVICEINTERFACE 0x00000010
+
+#define CR_SUCCESS 0x00000000
+#define CR_INVALID_POINTER 0x00000003
+#define CR_INVALID_FLAG 0x00000004
+#define CR_INVALID_DEVNODE 0x00000005
+#define CR_NO_SUCH_DEVNODE 0x0000000D
+#define CR_FAILURE 0x00000013
+#define CR_BUFFER_SMALL 0x0000001A
+#define CR_NO_SUCH_VALUE 0x00000025
+#define CR_INVALID_PROPERTY 0x00000035
+#define CM_DRP_DEVICEDESC 0x00000001
+#define CM_DRP_DRIVER 0x0000000A
+#define CM_DRP_FRIENDLYNAME 0x0000000D
+#define CM_DRP_LOCATION_INFORMATION 0x0000000E
+
+#define IOCTL_USB_GET_NODE_INFORMATION 0x220408
+#define IOCTL_USB_GET_ROOT_HUB_NAME 0x220408
+#define IOCTL_USB_GET_NODE_CONNECTION_INFORMATION 0x22040C
+#define IOCTL_USB_GET_NODE_CONNECTION_NAME 0x220414
+#define IOCTL_USB_GET_NODE_CONNECTION_DRIVERKEY_NAME 0x220420
+#define IOCTL_USB_GET_HUB_CAPABILITIES 0x22043C
+#define IOCTL_USB_GET_NODE_CONNECTION_INFORMATION_EX 0x220448
+#define IOCTL_USB_GET_NODE_CONNECTION_INFORMATION_EX_V2 0x22045C
+
+// ---- kernel32 ----
+HMODULE GetModuleHandleA(LPCSTR name);
+FARPROC GetProcAddress(HMODULE module, LPCSTR name);
+HMODULE LoadLibraryA(LPCSTR path);
+BOOL FreeLibrary(HMODULE module);
+DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
+UINT GetSystemDirectoryA(LPSTR buffer, UINT size);
+LPSTR GetCommandLineA();
+[[noreturn]] void ExitProcess(UINT code);
+HANDLE GetCurrentProcess();
+DWORD GetCurrentProcessId();
+BOOL GetVersionExA(OSVERSIONINFOA* info);
+DWORD GetLastError();
+void SetLastError(DWORD code);
+void Sleep(DWORD ms);
+BOOL Beep(DWORD frequency, DWORD duration);
+void DebugBreak();
+void InitializeCriticalSection(LPCRITICAL_SECTION cs);
+void EnterCriticalSection(LPCRITICAL_SECTION cs);
+void LeaveCriticalSection(LPCRITICAL_SECTION cs);
+void DeleteCriticalSection(LPCRITICAL_SECTION cs);
+HANDLE GetProcessHeap();
+LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T size);
+BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID block);
+SIZE_T HeapSize(HANDLE heap, DWORD flags, LPCVOID block);
+BOOL HeapValidate(HANDLE heap, DWORD flags, LPCVOID block);
+HANDLE GetStdHandle(DWORD which);
+DWORD GetFileType(HANDLE file);
+BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped);
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
+                   DWORD disposition, DWORD flags, HANDLE templ);
+BOOL CloseHandle(HANDLE handle);
+BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out,
+                     DWORD outSize, LPDWORD returned, LPOVERLAPPED overlapped);
+BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add);
+UINT GetACP();
+UINT GetConsoleOutputCP();
+BOOL GetCPInfoExA(UINT codePage, DWORD flags, LPCPINFOEXA info);
+BOOL SetConsoleMode(HANDLE console, DWORD mode);
+BOOL GetConsoleScreenBufferInfo(HANDLE console, CONSOLE_SCREEN_BUFFER_INFO* info);
+HWND GetConsoleWindow();
+BOOL FlushConsoleInputBuffer(HANDLE input);
+BOOL ReadConsoleInputA(HANDLE input, PINPUT_RECORD buffer, DWORD length, LPDWORD read);
+int lstrlenA(LPCSTR s);
+LPSTR lstrcpyA(LPSTR dst, LPCSTR src);
+LPSTR lstrcpynA(LPSTR dst, LPCSTR src, int max);
+LPSTR lstrcatA(LPSTR dst, LPCSTR src);
+int lstrcmpA(LPCSTR a, LPCSTR b);
+int lstrcmpiA(LPCSTR a, LPCSTR b);
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideCount, LPSTR out,
+                        int outSize, LPCSTR defaultChar, BOOL* usedDefault);
+
+// Looked up by name with GetProcAddress, never called directly.
+typedef BOOL(WINAPI* SetDllDirectoryA_t)(LPCSTR);
+typedef BOOL(WINAPI* SetDefaultDllDirectories_t)(DWORD);
+typedef BOOL(WINAPI* IsWow64Process_t)(HANDLE, BOOL*);
+typedef NTSTATUS(WINAPI* RtlGetVersion_t)(PRTL_OSVERSIONINFOEXW);
+typedef BOOL(WINAPI* GetFileVersionInfoA_t)(LPCSTR, DWORD, DWORD, LPVOID);
+typedef BOOL(WINAPI* VerQueryValueA_t)(LPCVOID, LPCSTR, LPVOID*, UINT*);
+
+// ---- user32 ----
+int wsprintfA(LPSTR out, LPCSTR format, ...);
+int wvsprintfA(LPSTR out, LPCSTR format, va_list args);
+LPSTR CharUpperA(LPSTR text);
+BOOL IsWindowVisible(HWND window);
+DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId);
+
+// ---- shlwapi ----
+PCSTR StrStrA(PCSTR text, PCSTR search);
+PCSTR StrStrIA(PCSTR text, PCSTR search);
+BOOL StrTrimA(PSTR text, PCSTR trim);
+int StrToIntA(PCSTR text);
+
+// ---- setupapi ----
+HDEVINFO SetupDiGetClassDevsA(const GUID* classGuid, PCSTR enumerator, HWND parent, DWORD flags);
+BOOL SetupDiEnumDeviceInfo(HDEVINFO set, DWORD index, PSP_DEVINFO_DATA data);
+BOOL SetupDiEnumDeviceInterfaces(HDEVINFO set, PSP_DEVINFO_DATA device, const GUID* classGuid,
+                                 DWORD index, PSP_DEVICE_INTERFACE_DATA data);
+BOOL SetupDiGetDeviceInterfaceDetailA(HDEVINFO set, PSP_DEVICE_INTERFACE_DATA data,
+                                      PSP_DEVICE_INTERFACE_DETAIL_DATA_A detail, DWORD size,
+                                      PDWORD required, PSP_DEVINFO_DATA device);
+BOOL SetupDiDestroyDeviceInfoList(HDEVINFO set);
+
+// ---- cfgmgr32 ----
+CONFIGRET CM_Get_Device_IDA(DEVINST node, PSTR buffer, ULONG length, ULONG flags);
+CONFIGRET CM_Get_DevNode_Status(PULONG status, PULONG problem, DEVINST node, ULONG flags);
+CONFIGRET CM_Get_Child(PDEVINST child, DEVINST node, ULONG flags);
+CONFIGRET CM_Get_Sibling(PDEVINST sibling, DEVINST node, ULONG flags);
+CONFIGRET CM_Get_DevNode_Registry_PropertyW(DEVINST node, ULONG property, PULONG type,
+                                            PVOID buffer, PULONG length, ULONG flags);
+
+// The interface classes the walk asks for.
+extern const GUID GUID_DEVINTERFACE_USB_HOST_CONTROLLER;
+extern const GUID GUID_DEVINTERFACE_USB_HUB;
+
+}  // namespace tarvel

@@ -1,0 +1,23 @@
+// Runs tarvel-sim as a process on a machine description.
+#pragma once
+#include <string>
+
+struct SimRun {
+    std::string out;    // exact bytes of standard output
+    std::string err;    // standard error
+    std::string trace;  // the call trace
+    int exitCode = -1;  // -1 when it did not exit normally
+    int signal = 0;     // the signal that ended it, else 0
+};
+
+// machineJson: the machine description (empty: the built-in demo machine).
+// cmdline: the exact command line GetCommandLineA answers.
+SimRun RunSim(const std::string& machineJson, const std::string& cmdline);
+
+// The same with the machine taken from a file.
+SimRun RunSimFile(const std::string& machinePath, const std::string& cmdline);
+
+// Turns "\n" into "\r\n" so that expectations read like the program's formats.
+std::string Crlf(const std::string& text);
+
+std::string ReadFile(const std::string& path);

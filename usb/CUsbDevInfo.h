@@ -1,0 +1,56 @@
+// The port inventory: one record per connected hub port, linked to the
+// device node of the device on it.
+#pragma once
+#include "platform/Platform.h"
+#include "runtime/CRTreplace.h"
+#include "usb/CUsbDevTree.h"
+
+namespace tarvel {
+
+const int kMaxPorts = 1024;
+
+struct UsbPortRecord {
+    TARVEL_HEAP_OBJECT
+    char HubPath[260];
+    char DriverKeyName[64];
+    char PortName[152];
+    char Name[96];
+    WORD ConnState;
+    WORD VendorID;
+    WORD ProductID;
+    int PortNumber;
+    WORD bcdUSB;
+    BOOL DeviceIsHub;
+    BOOL HubIs2xCapable;
+    DWORD PortMaxSpeed;
+    DWORD DevMaxSpeed;
+    DWORD ConnSpeed;
+    DevNodeRecord* DevNode;
+};
+
+class CUsbDevInfo {
+public:
+    TARVEL_HEAP_OBJECT
+    CUsbDevInfo();
+    ~CUsbDevInfo();
+
+    bool Enumerate();
+    bool EnumerateRootHub(HANDLE hostController, const char* controllerNumber);
+    void HubEnumerate(const char* hubPath, const char* chainPrefix);
+    void ReleaseAll();
+
+    // ids: up to five IDs ended by a null entry.
+    int FindDevices(char* const* ids, UsbPortRecord** out, int capacity);
+    bool MatchPort(const DevNodeRecord* node, const UsbPortRecord* port, char* const* ids) const;
+
+    CUsbDevTree* DevTree;
+    UsbPortRecord* Ports[kMaxPorts];
+    int PortCount;
+};
+
+// 3 when the port has no device node or its node reports a problem, else 0.
+int DeviceStatus(const UsbPortRecord& port);
+
+bool WildcardMatch(const char* text, const char* pattern);
+
+}  // namespace tarvel

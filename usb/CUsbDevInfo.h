@@ -9,6 +9,13 @@ namespace tarvel {
 
 const int kMaxPorts = 1024;
 
+// One hub being walked; the frames of the current descent form a chain
+// from the hub walked last up to the root hub.
+struct HubWalkFrame {
+    const char* HubPath;
+    const HubWalkFrame* Up;
+};
+
 struct UsbPortRecord {
     TARVEL_HEAP_OBJECT
     char HubPath[260];
@@ -46,6 +53,17 @@ public:
     CUsbDevTree* DevTree;
     UsbPortRecord* Ports[kMaxPorts];
     int PortCount;
+
+private:
+    bool MayWalkHub(const char* hubPath, const char* chainPrefix) const;
+    void AddPortRecord(HANDLE hub, const char* hubPath, int port, const char* chain,
+                       const USB_NODE_CONNECTION_INFORMATION_EX& conn,
+                       const USB_NODE_CONNECTION_INFORMATION_EX_V2* v2);
+    // The path of the hub on port, into pathArea after its device prefix.
+    static bool ReadDownstreamPath(HANDLE hub, int port, char* pathArea);
+    void LinkPortsToNodes();
+
+    const HubWalkFrame* WalkTop;  // the hub being walked, or null
 };
 
 // 3 when the port has no device node or its node reports a problem, else 0.

@@ -38,6 +38,10 @@ public:
 
     DevNodeRecord* Nodes[kMaxDevNodes];
     int Count;
+
+private:
+    // The level-1 listing of the records, and each record's parent record.
+    void ListAndLinkParents();
 };
 
 bool StartsWithI(const char* text, const char* prefix);

@@ -1,0 +1,219 @@
+#include "sysinfo/ErrorNames.h"
+#include "sysinfo/Version.h"
+#include "usb/CUsbDevInfo.h"
+#include "usb/UsbText.h"
+
+namespace tarvel {
+
+namespace {
+
+const DWORD kNodeInfoSize = 76;          // USB_NODE_INFORMATION
+const DWORD kConnectionSize = 35;        // connection answer without pipe entries
+const DWORD kV2Size = 16;                // USB_NODE_CONNECTION_INFORMATION_EX_V2
+const DWORD kDriverKeyAreaSize = 136;    // room for 64 wide characters
+const DWORD kNodeNameAreaSize = 520;     // room for 256 wide characters
+const int kPathAreaSize = 260;
+const int kPathPrefixLength = 4;
+const int kPortNameMax = sizeof(UsbPortRecord::PortName) - 1;
+const int kLongestPortSuffix = 4;        // "-255"
+
+const ULONG kUsb200 = 0x02;
+const ULONG kUsb300 = 0x04;
+const ULONG kOperatingAtSuperSpeed = 0x01;
+const ULONG kSuperSpeedCapable = 0x02;
+const ULONG kOperatingAtSuperSpeedPlus = 0x04;
+const ULONG kSuperSpeedPlusCapable = 0x08;
+
+const DWORD kSpeedFull = 1;
+const DWORD kSpeedHigh = 2;
+const DWORD kSpeedSuper = 3;
+const DWORD kSpeedSuperPlus = 4;
+
+// Windows XP before its first service pack has no _EX query.
+bool UseBasicQuery() {
+    return OsVersion.EffectiveVersion == 0x0501 && OsVersion.ServicePackMajor == 0;
+}
+
+bool UseV2Query() { return OsVersion.EffectiveVersion >= 0x0602; }
+
+void ReadDriverKey(HANDLE hub, int port, char* field, int width) {
+    union {
+        USB_NODE_CONNECTION_DRIVERKEY_NAME name;
+        BYTE area[kDriverKeyAreaSize];
+    } answer;
+    MemFill(&answer, 0, sizeof(answer));
+    answer.name.ConnectionIndex = port;
+    DWORD bytes = 0;
+    if (!DeviceIoControl(hub, IOCTL_USB_GET_NODE_CONNECTION_DRIVERKEY_NAME, &answer,
+                         kDriverKeyAreaSize, &answer, kDriverKeyAreaSize, &bytes, NULL)) {
+        FailureText(field, width, GetLastErrorName());
+        return;
+    }
+    int units = NameUnits(answer.name.ActualLength, kDriverKeyAreaSize,
+                          offsetof(USB_NODE_CONNECTION_DRIVERKEY_NAME, DriverKeyName));
+    WideToText(CP_ACP, answer.name.DriverKeyName, units, field, width);
+}
+
+// Asked of the hub that the port belongs to, not of the hub on the port.
+BOOL QueryHub2xCapable(HANDLE hub) {
+    USB_HUB_CAPABILITIES caps;
+    MemFill(&caps, 0, sizeof(caps));
+    DWORD bytes = 0;
+    if (!DeviceIoControl(hub, IOCTL_USB_GET_HUB_CAPABILITIES, NULL, 0, &caps, sizeof(caps),
+                         &bytes, NULL))
+        return FALSE;
+    return caps.HubIs2xCapable != 0;
+}
+
+void ApplyV2Speeds(UsbPortRecord* rec, const USB_NODE_CONNECTION_INFORMATION_EX_V2& v2) {
+    ULONG protocols = v2.SupportedUsbProtocols.ul;
+    ULONG flags = v2.Flags.ul;
+    if (protocols & kUsb300) rec->PortMaxSpeed = kSpeedSuper;
+    else if (protocols & kUsb200) rec->PortMaxSpeed = kSpeedHigh;
+    else rec->PortMaxSpeed = kSpeedFull;
+    if (flags & kOperatingAtSuperSpeed) rec->ConnSpeed = kSpeedSuper;
+    if (flags & kOperatingAtSuperSpeedPlus) rec->ConnSpeed = kSpeedSuperPlus;
+    if (flags & kSuperSpeedCapable) rec->DevMaxSpeed = kSpeedSuper;
+    if (flags & kSuperSpeedPlusCapable) rec->DevMaxSpeed = kSpeedSuperPlus;
+}
+
+}  // namespace
+
+// A hub is walked only when the port chains below it fit PortName and it is
+// none of the hubs being walked: a hub that names its own ancestor would
+// otherwise be walked without end.
+bool CUsbDevInfo::MayWalkHub(const char* hubPath, const char* chainPrefix) const {
+    if (lstrlenA(chainPrefix) + kLongestPortSuffix > kPortNameMax) return false;
+    for (const HubWalkFrame* frame = WalkTop; frame != NULL; frame = frame->Up)
+        if (lstrcmpiA(frame->HubPath, hubPath) == 0) return false;
+    return true;
+}
+
+void CUsbDevInfo::HubEnumerate(const char* hubPath, const char* chainPrefix) {
+    if (!MayWalkHub(hubPath, chainPrefix)) return;
+    HANDLE hub = CreateFileA(hubPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                             OPEN_EXISTING, 0, NULL);
+    if (hub == INVALID_HANDLE_VALUE) return;
+
+    union {
+        USB_NODE_INFORMATION info;
+        BYTE area[kNodeInfoSize];
+    } node;
+    DWORD bytes = 0;
+    if (!DeviceIoControl(hub, IOCTL_USB_GET_NODE_INFORMATION, &node, kNodeInfoSize, &node,
+                         kNodeInfoSize, &bytes, NULL)) {
+        CloseHandle(hub);
+        return;
+    }
+    int ports = node.info.u.HubInformation.HubDescriptor.bNumberOfPorts;
+
+    HubWalkFrame frame = {hubPath, WalkTop};
+    WalkTop = &frame;
+
+    union {
+        USB_NODE_CONNECTION_INFORMATION_EX ex;
+        BYTE area[kConnectionSize];
+    } conn;
+    union {
+        USB_NODE_CONNECTION_INFORMATION_EX_V2 info;
+        BYTE area[kV2Size];
+    } v2;
+    MemFill(&conn, 0, sizeof(conn));
+    MemFill(&v2, 0, sizeof(v2));
+    BOOL v2Ok = FALSE;
+    char downstream[kPathAreaSize];
+    MemFill(downstream, 0, sizeof(downstream));
+    lstrcpyA(downstream, "\\\\.\\");
+
+    for (int p = 1; p <= ports; p++) {
+        char chain[kPortNameMax + 1];
+        wsprintfA(chain, "%s-%i", chainPrefix, p);
+        DbgPrintf(4, "UDI_1 PortIndex=%i", p);
+        conn.ex.ConnectionIndex = p;
+        DWORD code = UseBasicQuery() ? IOCTL_USB_GET_NODE_CONNECTION_INFORMATION
+                                     : IOCTL_USB_GET_NODE_CONNECTION_INFORMATION_EX;
+        BOOL res = DeviceIoControl(hub, code, &conn, kConnectionSize, &conn, kConnectionSize,
+                                   &bytes, NULL);
+        DbgPrintf(4, "UDI_2 res=%i", res);
+        if (!res) continue;
+        if (conn.ex.ConnectionStatus != DeviceConnected) continue;
+
+        bool askedV2 = UseV2Query();
+        if (askedV2) {
+            v2.info.ConnectionIndex = p;
+            v2.info.Length = kV2Size;
+            v2.info.SupportedUsbProtocols.ul |= kUsb300;
+            DbgPrintf(1, "IOCTL_USB_GET_NODE_CONNECTION_INFORMATION_EX_V2(0x%p, %i)", hub, p);
+            BOOL v2Res = DeviceIoControl(hub, IOCTL_USB_GET_NODE_CONNECTION_INFORMATION_EX_V2,
+                                         &v2, kV2Size, &v2, kV2Size, &bytes, NULL);
+            v2Ok = v2Res;
+            DbgPrintf(1, " %s spr=0x%02X", GetResultText(v2Res), v2.info.SupportedUsbProtocols.ul);
+        }
+        DbgPrintf(4, "UDI_4 VendorID=%4.4X ProductID=%4.4X", conn.ex.DeviceDescriptor.idVendor,
+                  conn.ex.DeviceDescriptor.idProduct);
+        if (PortCount < kMaxPorts)
+            AddPortRecord(hub, hubPath, p, chain, conn.ex, askedV2 && v2Ok ? &v2.info : NULL);
+        // The hub below stays open while the hubs below it are walked.
+        if (conn.ex.DeviceIsHub && ReadDownstreamPath(hub, p, downstream))
+            HubEnumerate(downstream, chain);
+    }
+
+    WalkTop = frame.Up;
+    CloseHandle(hub);
+    DbgPrintf(4, "UDI_END c=%i", PortCount);
+}
+
+void CUsbDevInfo::AddPortRecord(HANDLE hub, const char* hubPath, int port, const char* chain,
+                                const USB_NODE_CONNECTION_INFORMATION_EX& conn,
+                                const USB_NODE_CONNECTION_INFORMATION_EX_V2* v2) {
+    UsbPortRecord* rec = new UsbPortRecord;
+    Ports[PortCount] = rec;
+    lstrcpynA(rec->HubPath, hubPath, sizeof(rec->HubPath));
+    ReadDriverKey(hub, port, rec->DriverKeyName, sizeof(rec->DriverKeyName));
+    lstrcpynA(rec->PortName, chain, sizeof(rec->PortName));
+
+    const USB_DEVICE_DESCRIPTOR& desc = conn.DeviceDescriptor;
+    DbgPrintf(1, "-----------------");
+    DbgPrintf(1, "USB device found");
+    DbgPrintf(1, "VendorID=%4.4X ProductID=%4.4X PortName=%s", desc.idVendor, desc.idProduct,
+              chain);
+    DbgPrintf(1, "DriverKeyName=%s", rec->DriverKeyName);
+    DbgPrintf(1, "ConnState=%u", (DWORD)conn.ConnectionStatus);
+    DbgPrintf(1, "PortNumber=%i", port);
+
+    rec->VendorID = desc.idVendor;
+    rec->ProductID = desc.idProduct;
+    rec->PortNumber = port;
+    rec->bcdUSB = desc.bcdUSB;
+    rec->ConnState = (WORD)conn.ConnectionStatus;
+    rec->DeviceIsHub = conn.DeviceIsHub ? 1 : 0;
+    // The basic query has a low-speed flag in this byte; it is kept as is.
+    rec->DevMaxSpeed = conn.Speed;
+    rec->ConnSpeed = conn.Speed;
+    if (rec->DeviceIsHub && rec->bcdUSB == 0x0200) rec->HubIs2xCapable = QueryHub2xCapable(hub);
+    if (v2 != NULL) ApplyV2Speeds(rec, *v2);
+
+    DbgPrintf(4, "UDI_5");
+    PortCount++;
+    DbgPrintf(4, "UDI_8 c=%i", PortCount);
+}
+
+bool CUsbDevInfo::ReadDownstreamPath(HANDLE hub, int port, char* pathArea) {
+    union {
+        USB_NODE_CONNECTION_NAME name;
+        BYTE area[kNodeNameAreaSize];
+    } answer;
+    MemFill(&answer, 0, sizeof(answer));
+    answer.name.ConnectionIndex = port;
+    DWORD bytes = 0;
+    if (!DeviceIoControl(hub, IOCTL_USB_GET_NODE_CONNECTION_NAME, &answer, kNodeNameAreaSize,
+                         &answer, kNodeNameAreaSize, &bytes, NULL))
+        return false;
+    int units = NameUnits(answer.name.ActualLength, kNodeNameAreaSize,
+                          offsetof(USB_NODE_CONNECTION_NAME, NodeName));
+    WideToText(CP_ACP, answer.name.NodeName, units, pathArea + kPathPrefixLength,
+               kPathAreaSize - kPathPrefixLength);
+    return true;
+}
+
+}  // namespace tarvel

@@ -8,4 +8,12 @@ namespace tarvel {
 // would not fit.
 HMODULE LoadSystemLibrary(const char* name);
 
+// A function of a loaded module by name, typed; null when it is missing.
+template <typename Fn>
+Fn LookUpProc(HMODULE module, const char* name) {
+    // Through the generic function type, which every function type
+    // converts to and from without a cast warning.
+    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
 }  // namespace tarvel

@@ -1,6 +1,7 @@
 // Start-up, the program flow and its settings.
 #pragma once
 #include "platform/Platform.h"
+#include "sysinfo/Version.h"
 
 namespace tarvel {
 
@@ -17,6 +18,13 @@ extern char* IdList[kMaxIds + 1];
 
 // The program flow; returns the exit code (0, 2, 3 or 4).
 int main(int argc, char** argv);
+
+// The program's own file version, read at start for the banner.
+extern FileVersionRecord ProgramVersion;
+
+// Keeps the current directory and other unsafe places out of the library
+// search, where the system offers the means.
+void HardenLibrarySearch();
 
 void PrintAbout();
 void PrintUsage();

@@ -9,11 +9,45 @@
 #define _WIN32_WINNT 0x0A00
 #endif
 #define WIN32_LEAN_AND_MEAN
+// The SDK headers declare the bound-on-first-use services in the global
+// namespace as well. A call with a handle or structure argument would then
+// find both declarations through argument-dependent lookup and be
+// ambiguous, so the SDK's declarations are parked under other names.
+#define wsprintfA sdk_unused_wsprintfA
+#define wvsprintfA sdk_unused_wvsprintfA
+#define CharUpperA sdk_unused_CharUpperA
+#define IsWindowVisible sdk_unused_IsWindowVisible
+#define GetWindowThreadProcessId sdk_unused_GetWindowThreadProcessId
+#define SetupDiGetClassDevsA sdk_unused_SetupDiGetClassDevsA
+#define SetupDiEnumDeviceInfo sdk_unused_SetupDiEnumDeviceInfo
+#define SetupDiEnumDeviceInterfaces sdk_unused_SetupDiEnumDeviceInterfaces
+#define SetupDiGetDeviceInterfaceDetailA sdk_unused_SetupDiGetDeviceInterfaceDetailA
+#define SetupDiDestroyDeviceInfoList sdk_unused_SetupDiDestroyDeviceInfoList
+#define CM_Get_Device_IDA sdk_unused_CM_Get_Device_IDA
+#define CM_Get_DevNode_Status sdk_unused_CM_Get_DevNode_Status
+#define CM_Get_Child sdk_unused_CM_Get_Child
+#define CM_Get_Sibling sdk_unused_CM_Get_Sibling
+#define CM_Get_DevNode_Registry_PropertyW sdk_unused_CM_Get_DevNode_Registry_PropertyW
 #include <windows.h>
 #include <winioctl.h>
 #include <setupapi.h>
 #include <cfgmgr32.h>
 #include <usbioctl.h>
+#undef wsprintfA
+#undef wvsprintfA
+#undef CharUpperA
+#undef IsWindowVisible
+#undef GetWindowThreadProcessId
+#undef SetupDiGetClassDevsA
+#undef SetupDiEnumDeviceInfo
+#undef SetupDiEnumDeviceInterfaces
+#undef SetupDiGetDeviceInterfaceDetailA
+#undef SetupDiDestroyDeviceInfoList
+#undef CM_Get_Device_IDA
+#undef CM_Get_DevNode_Status
+#undef CM_Get_Child
+#undef CM_Get_Sibling
+#undef CM_Get_DevNode_Registry_PropertyW
 #include <stdarg.h>
 #include <stddef.h>
 #include <stdint.h>

@@ -1,0 +1,58 @@
+# Windows: one freestanding console exe, tarvel.exe (i686) or tarvel64.exe
+# (x86-64), from the program's sources and the backend in platform/win. No C
+# or C++ runtime is linked: kernel32 is the only import, and the few things
+# the compiler calls on its own come from Freestanding.cpp.
+enable_language(RC)
+
+# CMake would otherwise link user32, gdi32 and the rest by default.
+set(CMAKE_C_STANDARD_LIBRARIES "")
+set(CMAKE_CXX_STANDARD_LIBRARIES "")
+
+file(GLOB TARVEL_WIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/win/*.cpp)
+
+set(TARVEL_WIN_FLAGS
+    ${TARVEL_PROGRAM_FLAGS}
+    -Os
+    -ffreestanding
+    -fno-asynchronous-unwind-tables
+    -fno-unwind-tables
+    -fno-stack-protector
+    -fno-threadsafe-statics   # one thread; no guard calls into a runtime
+    -mno-stack-arg-probe      # the stack is committed up front instead
+    -ffunction-sections
+    -fdata-sections
+    -fno-ident)
+
+# Without probes a large frame could step over the guard page, so the whole
+# main-thread stack is committed at start.
+set(TARVEL_STACK_SIZE 1048576)
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(TARVEL_EXE_NAME tarvel64)
+    set(TARVEL_ENTRY mainCRTStartup)
+else()
+    set(TARVEL_EXE_NAME tarvel)
+    set(TARVEL_ENTRY _mainCRTStartup)   # i686 symbols carry a leading '_'
+endif()
+
+add_executable(tarvel
+    ${TARVEL_PROGRAM_SOURCES}
+    ${TARVEL_WIN_SOURCES}
+    ${CMAKE_SOURCE_DIR}/platform/win/tarvel.rc)
+set_target_properties(tarvel PROPERTIES OUTPUT_NAME ${TARVEL_EXE_NAME})
+target_include_directories(tarvel PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/platform/win)
+target_compile_options(tarvel PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${TARVEL_WIN_FLAGS}>)
+# The memory routines must not be recognised as loops to replace by
+# calls to themselves.
+set_source_files_properties(${CMAKE_SOURCE_DIR}/platform/win/Freestanding.cpp
+    PROPERTIES COMPILE_OPTIONS -fno-tree-loop-distribute-patterns)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/platform/win/tarvel.rc
+    PROPERTIES OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/platform/win/tarvel.manifest)
+target_link_options(tarvel PRIVATE
+    -nostdlib
+    -Wl,--subsystem,console
+    -Wl,-e,${TARVEL_ENTRY}
+    -Wl,--gc-sections
+    "SHELL:-Xlinker --stack -Xlinker ${TARVEL_STACK_SIZE},${TARVEL_STACK_SIZE}"
+    -s)
+target_link_libraries(tarvel PRIVATE kernel32)

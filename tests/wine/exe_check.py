@@ -1,0 +1,100 @@
+#!/usr/bin/env python3
+"""Static checks of a built Windows exe: what it imports, its size, its
+version resource and manifest.
+
+usage: exe_check.py OBJDUMP EXE CHECK [ARG]
+  CHECK is imports | size MAX | version | manifest
+"""
+import re
+import struct
+import subprocess
+import sys
+
+FIXED_FILE_INFO_SIGNATURE = 0xFEEF04BD
+RT_VERSION = 0x10
+RT_MANIFEST = 0x18
+
+
+def objdump_p(objdump, exe):
+    return subprocess.run([objdump, "-p", exe], check=True, capture_output=True,
+                          text=True).stdout
+
+
+def check_imports(objdump, exe):
+    dlls = re.findall(r"DLL Name:\s*(\S+)", objdump_p(objdump, exe))
+    # Everything else is bound at run time from the system directory.
+    if [d.upper() for d in dlls] != ["KERNEL32.DLL"]:
+        return f"imports {dlls}, expected KERNEL32.dll alone"
+    if "Windows CUI" not in objdump_p(objdump, exe):
+        return "not a console-subsystem exe"
+    return None
+
+
+def check_size(exe, limit):
+    with open(exe, "rb") as f:
+        size = len(f.read())
+    return None if size <= limit else f"{size} bytes, more than {limit}"
+
+
+def resource_types(objdump, exe):
+    """The IDs of the top level of the resource directory."""
+    listing = objdump_p(objdump, exe)
+    start = listing.find("Resource Directory section")
+    if start < 0:
+        return set()
+    types = set()
+    for line in listing[start:].splitlines()[1:]:
+        # Type entries are indented by exactly two blanks after the offset.
+        m = re.match(r"[0-9a-f]{3}   Entry: ID: 0x([0-9a-f]+)", line)
+        if m:
+            types.add(int(m.group(1), 16))
+    return types
+
+
+def check_version(objdump, exe):
+    if RT_VERSION not in resource_types(objdump, exe):
+        return "no version resource"
+    data = open(exe, "rb").read()
+    at = data.find(struct.pack("<I", FIXED_FILE_INFO_SIGNATURE))
+    if at < 0:
+        return "no VS_FIXEDFILEINFO in the file"
+    (_, _, file_ms, file_ls, prod_ms, prod_ls) = struct.unpack_from("<6I", data, at)
+    got = (file_ms >> 16, file_ms & 0xFFFF, file_ls >> 16, file_ls & 0xFFFF)
+    if got != (1, 0, 0, 0):
+        return f"file version {got}, expected 1.0.0.0"
+    if (prod_ms, prod_ls) != (file_ms, file_ls):
+        return "product version differs from the file version"
+    return None
+
+
+def check_manifest(objdump, exe):
+    if RT_MANIFEST not in resource_types(objdump, exe):
+        return "no manifest resource"
+    data = open(exe, "rb").read()
+    for needed in (b'level="asInvoker"',
+                   b"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"):  # Windows 10
+        if needed not in data:
+            return f"manifest lacks {needed.decode()}"
+    return None
+
+
+def main(argv):
+    objdump, exe, check = argv[1:4]
+    if check == "imports":
+        error = check_imports(objdump, exe)
+    elif check == "size":
+        error = check_size(exe, int(argv[4]))
+    elif check == "version":
+        error = check_version(objdump, exe)
+    elif check == "manifest":
+        error = check_manifest(objdump, exe)
+    else:
+        error = f"unknown check {check}"
+    if error:
+        print(f"{exe}: {error}")
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

@@ -1,0 +1,109 @@
+#!/usr/bin/env python3
+"""Runs tarvel64.exe under wine64 and compares its exact stdout bytes and
+exit code. Wine's prefix has no USB host controller, so every listing ends
+in "No USB devices found".
+
+usage: wine_run.py WINE PREFIX setup
+       wine_run.py WINE PREFIX shutdown
+       wine_run.py WINE PREFIX run EXE CASE
+"""
+import os
+import shutil
+import subprocess
+import sys
+
+BANNER = (b"Tarvel V1.0.0 (x64) - Lists USB Devices\r\n"
+          b"Freeware by the Tarvel project - https://tarvel.example.org\r\n")
+NO_DEVICES = b"\r\nNo USB devices found\r\n"
+USAGE = (b"\r\nUsage:\r\nTarvel [Id] [-l] [-na] [-w:nnnn]\r\nId can be\r\n"
+         b" a device instance ID (in quotation marks because it contains the & char)\r\n"
+         b" a driver key name\r\n a device location info\r\n"
+         b" a friendly device name (in quotation marks if it contains space or &)\r\n"
+         b" a port chain in Halvetra style\r\n-na     no about info\r\n"
+         b"-w:nnnn waits nnnn milliseconds on end\r\n")
+TOO_MANY = b"\r\ntoo many IDs -> abort\r\n"
+SIX_IDS = ["1-1", "1-2", "1-3", "USB\\VID_*", "{36FC9E60-C465-11CF-8056-444553540000}\\0001", "1-*"]
+
+# name: (arguments, expected stdout, expected exit code)
+CASES = {
+    "list": ([], BANNER + NO_DEVICES, 0),
+    "help": (["-?"], BANNER + USAGE, 2),
+    # "-l" looks like an option of old but is not one; "-w" needs its colon.
+    "bad_options": (["-na", "-l"], BANNER + USAGE, 2),
+    "no_colon": (["-w"], BANNER + USAGE, 2),
+    # Lower-case options only work when user32's CharUpperA is bound.
+    "no_about": (["/na"], NO_DEVICES, 0),
+    # StrToIntA comes from shlwapi; a short pause, then the normal end.
+    "wait": (["-w:50", "-na"], NO_DEVICES, 0),
+    "ids_without_devices": (["1-2", "usb\\vid_0*"], BANNER + NO_DEVICES, 0),
+    "too_many_ids": (SIX_IDS, TOO_MANY, 2),
+    "too_many_ids_before_bad_option": (SIX_IDS + ["-x"], TOO_MANY, 2),
+    # A one-character argument is no ID, so these are only five.
+    "single_characters_ignored": (SIX_IDS[:5] + ["*", "x"], BANNER + NO_DEVICES, 0),
+    # Wine quotes an argument with blanks; it must stay one ID of five.
+    "quoted_id_stays_one": (SIX_IDS[:4] + ["My USB Stick & Co"], BANNER + NO_DEVICES, 0),
+}
+
+
+def wine_env(prefix):
+    env = dict(os.environ)
+    env.update(WINEPREFIX=prefix, WINEDEBUG="-all",
+               # No Gecko/Mono installers and no desktop window on boot.
+               WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d",
+               DISPLAY="")
+    return env
+
+
+def setup(wine, prefix):
+    shutil.rmtree(prefix, ignore_errors=True)
+    subprocess.run(["timeout", "180", wine, "wineboot", "-i"], env=wine_env(prefix),
+                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, check=True)
+    return 0
+
+
+def shutdown(wine, prefix):
+    # The wineserver of this prefix only; it would otherwise linger a while.
+    server = os.path.join(os.path.dirname(wine), "wineserver")
+    subprocess.run(["timeout", "60", server, "-k"], env=wine_env(prefix),
+                   stdin=subprocess.DEVNULL, capture_output=True)
+    return 0
+
+
+def show(data):
+    return repr(data)[2:-1]
+
+
+def run(wine, prefix, exe, case):
+    args, expected, expected_exit = CASES[case]
+    result = subprocess.run(["timeout", "60", wine, exe] + args, env=wine_env(prefix),
+                            stdin=subprocess.DEVNULL, capture_output=True)
+    errors = []
+    if result.returncode != expected_exit:
+        errors.append(f"exit code {result.returncode}, expected {expected_exit}")
+    if result.stdout.replace(b"\r\n", b"").count(b"\n"):
+        errors.append("a line ends in a bare LF")
+    if result.stdout != expected:
+        errors.append(f"stdout\n  got:      {show(result.stdout)}\n"
+                      f"  expected: {show(expected)}")
+    for error in errors:
+        print(f"{case}: {error}")
+    if errors and result.stderr:
+        print("stderr:", result.stderr.decode(errors="replace")[-2000:])
+    return 1 if errors else 0
+
+
+def main(argv):
+    wine, prefix, action = argv[1:4]
+    if action == "setup":
+        return setup(wine, prefix)
+    if action == "shutdown":
+        return shutdown(wine, prefix)
+    if action == "run":
+        return run(wine, prefix, argv[4], argv[5])
+    print(f"unknown action {action}")
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

@@ -19,6 +19,7 @@ void SetCommandLine(const std::string& line);
 // Appends one line (a line feed is added) to the call trace, when tracing.
 void Trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void SetTraceFile(const std::string& path);  // empty: no trace
+bool TraceFileOpen();
 // In-memory trace for tests: every traced line, in order.
 void CaptureTrace(bool on);
 const std::string& CapturedTrace();
@@ -29,5 +30,12 @@ const std::string& CapturedStdout();
 
 // What ExitProcess does: by default flush the trace and exit().
 void SetExitHook(void (*hook)(unsigned code));
+
+// Critical sections initialised and not yet deleted.
+int LiveCriticalSections();
+
+// Delivers a console control event (CTRL_C_EVENT ...) to the installed
+// handlers, the last installed first; true when one of them handled it.
+bool RaiseCtrlEvent(unsigned type);
 
 }  // namespace tarvel::sim

@@ -1,0 +1,199 @@
+// The wsprintf family: its conversions, flags and its 1024-byte limit.
+#include <string.h>
+
+#include "platform/sim/SimCore.h"
+
+namespace tarvel {
+namespace {
+
+const int kMaxOutput = 1024;  // bytes, terminator included
+
+struct Spec {
+    bool left = false;
+    bool zero = false;
+    bool prefix = false;  // '#': 0x before hexadecimal digits
+    int width = 0;
+    int precision = -1;
+    char size = 0;  // 'h', 'l' or 'w'
+    char type = 0;
+};
+
+class Sink {
+public:
+    explicit Sink(char* out) : out_(out) {}
+    void Put(char c) {
+        if (count_ < kMaxOutput - 1) out_[count_++] = c;
+    }
+    void Repeat(char c, int n) {
+        for (; n > 0; --n) Put(c);
+    }
+    int Finish() {
+        out_[count_] = 0;
+        return count_;
+    }
+
+private:
+    char* out_;
+    int count_ = 0;
+};
+
+const char* ParseSpec(const char* f, Spec& spec) {
+    for (;; ++f) {
+        if (*f == '-') spec.left = true;
+        else if (*f == '0') spec.zero = true;
+        else if (*f == '#') spec.prefix = true;
+        else break;
+    }
+    for (; *f >= '0' && *f <= '9'; ++f) spec.width = spec.width * 10 + (*f - '0');
+    if (*f == '.') {
+        spec.precision = 0;
+        for (++f; *f >= '0' && *f <= '9'; ++f) spec.precision = spec.precision * 10 + (*f - '0');
+    }
+    if (*f == 'h' || *f == 'l' || *f == 'w') spec.size = *f++;
+    spec.type = *f;
+    return f;
+}
+
+// Pads a finished field of `length` characters to the width.
+void PadBefore(Sink& sink, const Spec& spec, int length) {
+    if (!spec.left) sink.Repeat(spec.zero ? '0' : ' ', spec.width - length);
+}
+void PadAfter(Sink& sink, const Spec& spec, int length) {
+    if (spec.left) sink.Repeat(' ', spec.width - length);
+}
+
+void PutNarrow(Sink& sink, const Spec& spec, const char* text) {
+    if (!text) text = "(null)";
+    int length = 0;
+    while (text[length] && (spec.precision < 0 || length < spec.precision)) ++length;
+    PadBefore(sink, spec, length);
+    for (int i = 0; i < length; ++i) sink.Put(text[i]);
+    PadAfter(sink, spec, length);
+}
+
+// Wide text reaches the output in the ANSI code page; width and precision
+// count UTF-16 units, as the wide string is measured before conversion.
+void PutWide(Sink& sink, const Spec& spec, const WCHAR* text) {
+    if (!text) {
+        PutNarrow(sink, spec, nullptr);
+        return;
+    }
+    size_t length = 0;
+    while (text[length] && (spec.precision < 0 || (int)length < spec.precision)) ++length;
+    PadBefore(sink, spec, (int)length);
+    for (size_t pos = 0; pos < length;) {
+        char bytes[4];
+        int n = sim::EncodeCodePoint(CP_ACP, sim::NextCodePoint(text, length, &pos), bytes);
+        if (n == 0) sink.Put('?');
+        for (int i = 0; i < n; ++i) sink.Put(bytes[i]);
+    }
+    PadAfter(sink, spec, (int)length);
+}
+
+void PutNumber(Sink& sink, const Spec& spec, uint64_t value, bool negative, unsigned base,
+               bool upper, int minDigits) {
+    const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+    char text[24];
+    int n = 0;
+    for (; value; value /= base) text[n++] = digits[value % base];
+    int precision = spec.precision >= 0 ? spec.precision : minDigits;
+    int zeros = precision > n ? precision - n : 0;
+    bool hexPrefix = spec.prefix && base == 16 && n > 0;
+    int extra = (negative ? 1 : 0) + (hexPrefix ? 2 : 0);
+    int length = extra + zeros + n;
+    if (!spec.left && !spec.zero) sink.Repeat(' ', spec.width - length);
+    if (negative) sink.Put('-');
+    if (hexPrefix) {
+        sink.Put('0');
+        sink.Put(upper ? 'X' : 'x');
+    }
+    if (!spec.left && spec.zero) sink.Repeat('0', spec.width - length);
+    sink.Repeat('0', zeros);
+    while (n > 0) sink.Put(text[--n]);
+    PadAfter(sink, spec, length);
+}
+
+void PutChar(Sink& sink, const Spec& spec, int value) {
+    PadBefore(sink, spec, 1);
+    if (spec.size == 'l' || spec.size == 'w') {
+        WCHAR wide[2] = {(WCHAR)value, 0};
+        char bytes[4];
+        size_t pos = 0;
+        int n = sim::EncodeCodePoint(CP_ACP, sim::NextCodePoint(wide, 1, &pos), bytes);
+        if (n == 0) sink.Put('?');
+        for (int i = 0; i < n; ++i) sink.Put(bytes[i]);
+    } else {
+        sink.Put((char)value);
+    }
+    PadAfter(sink, spec, 1);
+}
+
+void Convert(Sink& sink, const Spec& spec, va_list* args) {
+    switch (spec.type) {
+        case 's':
+            if (spec.size == 'l' || spec.size == 'w')
+                PutWide(sink, spec, va_arg(*args, const WCHAR*));
+            else
+                PutNarrow(sink, spec, va_arg(*args, const char*));
+            break;
+        case 'S':
+            PutWide(sink, spec, va_arg(*args, const WCHAR*));
+            break;
+        case 'c':
+            PutChar(sink, spec, va_arg(*args, int));
+            break;
+        case 'd':
+        case 'i': {
+            int32_t value = va_arg(*args, int32_t);
+            uint32_t magnitude = value < 0 ? 0u - (uint32_t)value : (uint32_t)value;
+            PutNumber(sink, spec, magnitude, value < 0, 10, false, 1);
+            break;
+        }
+        case 'u':
+            PutNumber(sink, spec, va_arg(*args, uint32_t), false, 10, false, 1);
+            break;
+        case 'x':
+        case 'X':
+            PutNumber(sink, spec, va_arg(*args, uint32_t), false, 16, spec.type == 'X', 1);
+            break;
+        case 'p': {
+            Spec plain;
+            plain.width = spec.width;
+            plain.left = spec.left;
+            PutNumber(sink, plain, (uintptr_t)va_arg(*args, void*), false, 16, true, 16);
+            break;
+        }
+        default:  // an unknown type stands for itself, "%%" included
+            sink.Put(spec.type);
+    }
+}
+
+}  // namespace
+
+int wvsprintfA(LPSTR out, LPCSTR format, va_list args) {
+    Sink sink(out);
+    va_list ap;
+    va_copy(ap, args);
+    for (const char* f = format; *f; ++f) {
+        if (*f != '%') {
+            sink.Put(*f);
+            continue;
+        }
+        Spec spec;
+        f = ParseSpec(f + 1, spec);
+        if (!*f) break;
+        Convert(sink, spec, &ap);
+    }
+    va_end(ap);
+    return sink.Finish();
+}
+
+int wsprintfA(LPSTR out, LPCSTR format, ...) {
+    va_list args;
+    va_start(args, format);
+    int count = wvsprintfA(out, format, args);
+    va_end(args);
+    return count;
+}
+
+}  // namespace tarvel

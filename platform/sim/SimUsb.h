@@ -2,12 +2,75 @@
 // and the setupapi, cfgmgr32 and hub I/O-control services over them.
 #pragma once
 #include <nlohmann/json.hpp>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tarvel::sim {
 
+// A text the services answer, or the code with which they fail instead.
+struct UsbText {
+    bool ok = true;
+    std::string text;  // UTF-8
+    uint32_t code = 0;  // CONFIGRET or Win32 error when !ok
+};
+
+// One device node. Named nodes are numbered 1, 2, ... in file order; the
+// anonymous children of a node follow all named nodes.
+struct UsbNode {
+    UsbText instance_id, friendly_name, description, location, driver;
+    bool status_ok = true;
+    uint32_t status_cr = 0;
+    uint32_t status = 0x0180200A, problem = 0;
+    uint32_t children = 0;      // anonymous children
+    uint32_t first_anonymous = 0;  // DEVINST of the first of them
+    uint32_t first_named_child = 0, next_sibling = 0;
+};
+
+struct UsbPort {
+    uint32_t number = 0;
+    bool query_ok = true;
+    uint32_t status = 1;
+    uint32_t vid = 0x1234, pid = 0x5678, bcd_usb = 0x0200, speed = 2;
+    bool is_hub = false;
+    bool v2_ok = true;
+    uint32_t protocols = 3, flags = 0;
+    UsbText driver_key;  // code: the Win32 error of {"error": N}
+    bool node_name_ok = true;
+    int hub = -1;       // index into UsbSection::hubs
+    uint32_t node = 0;  // DEVINST, 0 for none
+};
+
+struct UsbHub {
+    std::string name;  // without the \\.\ prefix
+    bool open = true;
+    bool node_info = true;
+    uint32_t ports = 4;
+    int capabilities = 1;  // 1 true, 0 false, -1 the query fails
+    std::vector<UsbPort> connections;  // ascending port number
+    bool interface_detail = true;
+    std::string interface_path;
+    uint32_t node = 0;  // DEVINST of the hub's own node, 0 for none
+    std::vector<uint32_t> extra_nodes;
+    uint32_t walk_number = 0;
+};
+
+struct UsbController {
+    bool detail = true;
+    std::string path;
+    bool open = true;
+    int root_hub = -1;
+    uint32_t node = 0;
+};
+
 struct UsbSection {
-    nlohmann::json raw;  // the "usb" object as given (null when absent)
+    bool controller_set_ok = true;
+    bool hub_set_ok = true;
+    std::vector<UsbController> controllers;
+    std::vector<UsbHub> hubs;    // walk order
+    std::vector<UsbNode> nodes;  // named nodes; DEVINST n is nodes[n - 1]
+    std::vector<int> hub_set;    // members of the hub set, as hub indices
+    uint32_t anonymous_count = 0;
 };
 
 // Validates and takes the "usb" object. On error returns false and sets

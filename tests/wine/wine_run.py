@@ -24,7 +24,7 @@ USAGE = (b"\r\nUsage:\r\nTarvel [Id] [-l] [-na] [-w:nnnn]\r\nId can be\r\n"
 TOO_MANY = b"\r\ntoo many IDs -> abort\r\n"
 SIX_IDS = ["1-1", "1-2", "1-3", "USB\\VID_*", "{36FC9E60-C465-11CF-8056-444553540000}\\0001", "1-*"]
 
-# name: (arguments, expected stdout, expected exit code)
+# name: (arguments, expected stdout, expected exit code[, dlls wine must not load])
 CASES = {
     "list": ([], BANNER + NO_DEVICES, 0),
     "help": (["-?"], BANNER + USAGE, 2),
@@ -42,15 +42,21 @@ CASES = {
     "single_characters_ignored": (SIX_IDS[:5] + ["*", "x"], BANNER + NO_DEVICES, 0),
     # Wine quotes an argument with blanks; it must stay one ID of five.
     "quoted_id_stays_one": (SIX_IDS[:4] + ["My USB Stick & Co"], BANNER + NO_DEVICES, 0),
+    # Services that cannot be bound fail like calls: no devices, no crash.
+    "without_setupapi": ([], BANNER + NO_DEVICES, 0, "setupapi,cfgmgr32"),
+    # Without user32 nothing formats and "/na" stays lower case, so it is
+    # an unknown option: usage path, silent.
+    "without_user32": (["/na"], b"", 2, "user32"),
 }
 
 
-def wine_env(prefix):
+def wine_env(prefix, disabled=None):
+    # No Gecko/Mono installers and no desktop window on boot.
+    overrides = "mscoree,mshtml=;winemenubuilder.exe=d"
+    if disabled:
+        overrides += f";{disabled}=d"
     env = dict(os.environ)
-    env.update(WINEPREFIX=prefix, WINEDEBUG="-all",
-               # No Gecko/Mono installers and no desktop window on boot.
-               WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d",
-               DISPLAY="")
+    env.update(WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES=overrides, DISPLAY="")
     return env
 
 
@@ -75,8 +81,9 @@ def show(data):
 
 
 def run(wine, prefix, exe, case):
-    args, expected, expected_exit = CASES[case]
-    result = subprocess.run(["timeout", "60", wine, exe] + args, env=wine_env(prefix),
+    args, expected, expected_exit, *disabled = CASES[case]
+    env = wine_env(prefix, disabled[0] if disabled else None)
+    result = subprocess.run(["timeout", "60", wine, exe] + args, env=env,
                             stdin=subprocess.DEVNULL, capture_output=True)
     errors = []
     if result.returncode != expected_exit:

@@ -3,7 +3,8 @@
 exit code. Wine's prefix has no USB host controller, so every listing ends
 in "No USB devices found".
 
-usage: wine_run.py WINE PREFIX setup
+usage: wine_run.py cases
+       wine_run.py WINE PREFIX setup
        wine_run.py WINE PREFIX shutdown
        wine_run.py WINE PREFIX run EXE CASE
 """
@@ -101,6 +102,9 @@ def run(wine, prefix, exe, case):
 
 
 def main(argv):
+    if argv[1:] == ["cases"]:
+        print(";".join(CASES), end="")
+        return 0
     wine, prefix, action = argv[1:4]
     if action == "setup":
         return setup(wine, prefix)

@@ -61,7 +61,7 @@ TEST(FlowListing, NothingMatches) {
     SimRun run = RunSim(ThreeDevices(), "tarvel 9-9");
     EXPECT_EQ(run.out, Banner() + "\r\nNo matching USB device found\r\n\r\n");
     EXPECT_EQ(run.exitCode, 4);
-    SimRun bare = RunSim(ThreeDevices(), "-na 9-9");
+    SimRun bare = RunSim(ThreeDevices(), "tarvel -na 9-9");
     EXPECT_EQ(bare.out, "\r\nNo matching USB device found\r\n\r\n");
     EXPECT_EQ(bare.exitCode, 4);
 }

@@ -56,7 +56,7 @@ TEST(FlowWait, EarlyEndsWaitForAKeyToo) {
     EXPECT_EQ(Sleeps(usage.trace), "1 100 10 100 ");
     EXPECT_EQ(usage.exitCode, 2);
 
-    SimRun ids = RunSim(Console(kOwnWithKey), "tarvel 1 22 33 44 55 66");
+    SimRun ids = RunSim(Console(kOwnWithKey), "tarvel 11 22 33 44 55 66");
     EXPECT_EQ(ids.out, "\r\ntoo many IDs -> abort\r\n" + kPrompt);
     EXPECT_EQ(ids.exitCode, 2);
 

@@ -37,7 +37,7 @@ TEST(SimUsbIoctl, StructureLayoutsMatchTheDriverKit) {
     EXPECT_EQ(offsetof(USB_NODE_INFORMATION, u.HubInformation.HubDescriptor.bNumberOfPorts), 6u);
 }
 
-struct Walk : ::testing::Test {
+struct SimUsbHub : ::testing::Test {
     HANDLE hub = INVALID_HANDLE_VALUE;
     void SetUp() override {
         LoadUsb(kMachine);
@@ -54,7 +54,7 @@ struct Walk : ::testing::Test {
     }
 };
 
-TEST_F(Walk, ConnectionAnswersCarryDescriptorSpeedAndHubFlag) {
+TEST_F(SimUsbHub, ConnectionAnswersCarryDescriptorSpeedAndHubFlag) {
     USB_NODE_CONNECTION_INFORMATION_EX info;
     DWORD bytes = 0;
     info.ConnectionIndex = 1;
@@ -76,7 +76,7 @@ TEST_F(Walk, ConnectionAnswersCarryDescriptorSpeedAndHubFlag) {
     EXPECT_EQ(+info.DeviceDescriptor.idVendor, 0);
 }
 
-TEST_F(Walk, BasicQueryCarriesALowSpeedFlagInPlaceOfTheSpeed) {
+TEST_F(SimUsbHub, BasicQueryCarriesALowSpeedFlagInPlaceOfTheSpeed) {
     USB_NODE_CONNECTION_INFORMATION_EX info;
     ASSERT_TRUE(Connection(2, info, IOCTL_USB_GET_NODE_CONNECTION_INFORMATION));
     EXPECT_EQ(info.Speed, 1);  // speed 0: low speed
@@ -86,7 +86,7 @@ TEST_F(Walk, BasicQueryCarriesALowSpeedFlagInPlaceOfTheSpeed) {
     EXPECT_EQ(info.Speed, 0);
 }
 
-TEST_F(Walk, PortIndexOutsideTheHubFailsWithInvalidParameter) {
+TEST_F(SimUsbHub, PortIndexOutsideTheHubFailsWithInvalidParameter) {
     USB_NODE_CONNECTION_INFORMATION_EX info;
     SetLastError(0);
     EXPECT_FALSE(Connection(0, info));
@@ -98,7 +98,7 @@ TEST_F(Walk, PortIndexOutsideTheHubFailsWithInvalidParameter) {
     EXPECT_TRUE(Connection(6, info));
 }
 
-TEST_F(Walk, FailedQueriesLeaveTheAreaUnchanged) {
+TEST_F(SimUsbHub, FailedQueriesLeaveTheAreaUnchanged) {
     unsigned char area[136];
     memset(area, 0xA5, sizeof area);
     ULONG port = 3;
@@ -122,7 +122,7 @@ TEST_F(Walk, FailedQueriesLeaveTheAreaUnchanged) {
     EXPECT_EQ(memcmp(area, before, sizeof area), 0);
 }
 
-TEST_F(Walk, AreaSmallerThanTheFixedPartFailsWith122) {
+TEST_F(SimUsbHub, AreaSmallerThanTheFixedPartFailsWith122) {
     unsigned char area[64] = {1};
     EXPECT_FALSE(Ioctl(hub, IOCTL_USB_GET_NODE_CONNECTION_INFORMATION_EX, area, 34));
     EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
@@ -134,7 +134,7 @@ TEST_F(Walk, AreaSmallerThanTheFixedPartFailsWith122) {
     EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
 }
 
-TEST_F(Walk, DriverKeyNamesAnswerTheWholeSizeAndTruncateWithoutTerminator) {
+TEST_F(SimUsbHub, DriverKeyNamesAnswerTheWholeSizeAndTruncateWithoutTerminator) {
     const std::string key = "{36fc9e60-c465-11cf-8056-444553540000}\\0000";
     unsigned char area[136];
     memset(area, 0, sizeof area);
@@ -160,7 +160,7 @@ TEST_F(Walk, DriverKeyNamesAnswerTheWholeSizeAndTruncateWithoutTerminator) {
     EXPECT_EQ(+name->ActualLength, 8 + 2 * (key.size() + 1));
 }
 
-TEST_F(Walk, ConnectionNameIsTheHubNameOrEmpty) {
+TEST_F(SimUsbHub, ConnectionNameIsTheHubNameOrEmpty) {
     unsigned char area[520];
     auto* name = reinterpret_cast<USB_NODE_CONNECTION_NAME*>(area);
     memset(area, 0x55, sizeof area);
@@ -176,7 +176,7 @@ TEST_F(Walk, ConnectionNameIsTheHubNameOrEmpty) {
     EXPECT_EQ(+name->NodeName[0], 0);
 }
 
-TEST_F(Walk, V2ChecksLengthAndOverwritesProtocolsAndFlags) {
+TEST_F(SimUsbHub, V2ChecksLengthAndOverwritesProtocolsAndFlags) {
     USB_NODE_CONNECTION_INFORMATION_EX_V2 v2;
     memset(&v2, 0, sizeof v2);
     v2.ConnectionIndex = 1;
@@ -197,7 +197,7 @@ TEST_F(Walk, V2ChecksLengthAndOverwritesProtocolsAndFlags) {
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 }
 
-TEST_F(Walk, NodeInformationAndCapabilities) {
+TEST_F(SimUsbHub, NodeInformationAndCapabilities) {
     USB_NODE_INFORMATION info;
     memset(&info, 0, sizeof info);
     ASSERT_TRUE(Ioctl(hub, IOCTL_USB_GET_NODE_INFORMATION, &info, 76));

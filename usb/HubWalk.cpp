@@ -12,6 +12,7 @@ const DWORD kConnectionSize = 35;        // connection answer without pipe entri
 const DWORD kV2Size = 16;                // USB_NODE_CONNECTION_INFORMATION_EX_V2
 const DWORD kDriverKeyAreaSize = 136;    // room for 64 wide characters
 const DWORD kNodeNameAreaSize = 520;     // room for 256 wide characters
+const DWORD kHubCapsSize = 4;            // USB_HUB_CAPABILITIES
 const int kPathAreaSize = 260;
 const int kPathPrefixLength = 4;
 const int kPortNameMax = sizeof(UsbPortRecord::PortName) - 1;
@@ -56,13 +57,14 @@ void ReadDriverKey(HANDLE hub, int port, char* field, int width) {
 
 // Asked of the hub that the port belongs to, not of the hub on the port.
 BOOL QueryHub2xCapable(HANDLE hub) {
-    USB_HUB_CAPABILITIES caps;
-    MemFill(&caps, 0, sizeof(caps));
+    // USB_HUB_CAPABILITIES is one ULONG of bit fields; compilers that pack
+    // bit fields differently would shrink it, so the area is a ULONG.
+    ULONG caps = 0;
     DWORD bytes = 0;
-    if (!DeviceIoControl(hub, IOCTL_USB_GET_HUB_CAPABILITIES, NULL, 0, &caps, sizeof(caps),
+    if (!DeviceIoControl(hub, IOCTL_USB_GET_HUB_CAPABILITIES, NULL, 0, &caps, kHubCapsSize,
                          &bytes, NULL))
         return FALSE;
-    return caps.HubIs2xCapable != 0;
+    return (caps & 1) != 0;
 }
 
 void ApplyV2Speeds(UsbPortRecord* rec, const USB_NODE_CONNECTION_INFORMATION_EX_V2& v2) {

@@ -1,0 +1,100 @@
+// Answers that are longer than the program's areas or nest without end:
+// the walk must stay inside its fields and terminate.
+#include <string.h>
+
+#include <string>
+
+#include "usb_SimMachine.h"
+
+using usbtest::Walk;
+
+namespace {
+
+std::string Machine(const std::string& rootHub) {
+    return R"({"clock": "virtual", "usb": {"controllers": [{"root_hub": )" + rootHub + "}]}}";
+}
+
+// A chain of hubs, each on port 1 of the one above, depth levels deep.
+std::string NestedHubs(int depth) {
+    std::string hub = R"({"ports": 1, "connections": {"1": {}}})";
+    for (int i = depth; i > 0; i--)
+        hub = R"({"ports": 1, "connections": {"1": {"hub": )" + hub + "}}}";
+    return hub;
+}
+
+}  // namespace
+
+TEST(UsbHostile, OverlongRootHubNameIsCutInsideThePathArea) {
+    std::string name(300, 'R');
+    Walk w(Machine(R"({"name": ")" + name + R"(", "connections": {"1": {}}})"));
+    // The cut name opens no hub; what matters is the cut, terminated path.
+    std::string cut = "CreateFileA \\\\.\\" + std::string(255, 'R') + " -> fail";
+    EXPECT_EQ(w.Count(cut), 1) << w.trace;
+    EXPECT_EQ(w.info->PortCount, 0);
+}
+
+TEST(UsbHostile, OverlongDownstreamNameIsCut) {
+    std::string name(270, 'H');
+    Walk w(Machine(R"({"name": "R", "ports": 1, "connections": {"1": {"hub": {"name": ")" +
+                   name + R"("}}}})"));
+    std::string cut = "CreateFileA \\\\.\\" + std::string(255, 'H') + " -> fail";
+    EXPECT_EQ(w.Count(cut), 1) << w.trace;
+    ASSERT_EQ(w.info->PortCount, 1);
+}
+
+TEST(UsbHostile, OverlongDriverKeyIsCutTo63) {
+    std::string key(80, 'k');
+    Walk w(Machine(R"({"name": "R", "ports": 2, "connections": {
+        "1": {"driver_key": ")" + key + R"("},
+        "2": {"driver_key": ")" + std::string(63, 'x') + R"("}}})"));
+    ASSERT_EQ(w.info->PortCount, 2);
+    EXPECT_EQ(std::string(w.Port(0).DriverKeyName), std::string(63, 'k'));
+    EXPECT_EQ(std::string(w.Port(1).DriverKeyName), std::string(63, 'x'));
+}
+
+TEST(UsbHostile, ChainsThatWouldNotFitAreNotDescended) {
+    Walk w(Machine(R"({"name": "R", "ports": 1, "connections": {"1": {"hub": )" +
+                   NestedHubs(90) + "}}}"));
+    // Hubs are walked while the chains of their ports fit 151 characters,
+    // so records reach down to chains of 149 characters.
+    ASSERT_EQ(w.info->PortCount, 74);
+    for (int i = 0; i < w.info->PortCount; i++)
+        EXPECT_EQ((int)strlen(w.Port(i).PortName), 3 + 2 * i);
+    // Every hub that was opened was closed again.
+    EXPECT_EQ(w.Count("CreateFileA"), w.Count("CloseHandle"));
+}
+
+TEST(UsbHostile, HubNamingItsAncestorIsNotWalked) {
+    // Device names compare without case: this is the root hub again.
+    Walk w(Machine(R"({"name": "ROOT", "ports": 2, "connections": {
+        "1": {"hub": {"name": "root", "ports": 1, "connections": {"1": {}}}},
+        "2": {}}})"));
+    EXPECT_EQ(w.Count("CreateFileA \\\\.\\root"), 0);
+    ASSERT_EQ(w.info->PortCount, 2);
+    EXPECT_STREQ(w.Port(0).PortName, "1-1");
+    EXPECT_STREQ(w.Port(1).PortName, "1-2");
+}
+
+TEST(UsbHostile, LongPropertiesAndPathsAreCut) {
+    std::string longName(1023, 'F');
+    std::string tooLong(1024, 'F');
+    std::string path = "\\\\\\\\?\\\\" + std::string(400, 'p');
+    Walk w(Machine(R"({"name": "R", "ports": 2, "interface_path": ")" + path + R"(",
+        "connections": {
+        "1": {"driver_key": ")" + std::string(50, 'd') + R"(",
+              "node": {"friendly_name": ")" + longName + R"(", "driver": ")" +
+                   std::string(50, 'd') + R"("}},
+        "2": {"node": {"friendly_name": ")" + tooLong + R"("}}}})"));
+    ASSERT_NE(w.info->DevTree, nullptr);
+    ASSERT_EQ(w.info->DevTree->Count, 2);
+    tarvel::DevNodeRecord* first = w.info->DevTree->Nodes[0];
+    EXPECT_EQ(std::string(first->FriendlyName), std::string(127, 'F'));
+    EXPECT_EQ(std::string(first->DriverKey), std::string(43, 'd'));
+    EXPECT_EQ(strlen(first->HubInterfacePath), 259u);
+    tarvel::DevNodeRecord* second = w.info->DevTree->Nodes[1];
+    EXPECT_STREQ(second->FriendlyName, "- (CR_BUFFER_SMALL)");
+    EXPECT_EQ(second->DisplayName, second->DeviceDesc);
+    // A 43-character key no longer equals the hub's: that port stays unlinked.
+    ASSERT_EQ(w.info->PortCount, 2);
+    EXPECT_EQ(w.Port(0).DevNode, nullptr);
+}

@@ -1,0 +1,154 @@
+// The port walk and the linking, in-process on simulated machines.
+#include <string>
+
+#include "usb_SimMachine.h"
+
+using usbtest::Walk;
+
+namespace {
+
+std::string Machine(const std::string& rootHub, const std::string& extra = "") {
+    return R"({"clock": "virtual", "usb": {"controllers": [{"root_hub": )" + rootHub + "}]" +
+           extra + "}}";
+}
+
+const char kHubBelowRoot[] = R"({"name": "ROOT1", "ports": 4, "connections": {
+    "1": {"vid": "0x046D", "pid": "0xC077", "speed": 1},
+    "3": {"bcd_usb": "0x0200", "hub": {"name": "HUB2", "ports": 4,
+          "connections": {"2": {"vid": "0x0781", "pid": "0x5581"}}}}}})";
+
+}  // namespace
+
+TEST(UsbWalk, HubBeforeItsPortsAndChainsFromTheController) {
+    Walk w(Machine(kHubBelowRoot));
+    ASSERT_TRUE(w.found);
+    ASSERT_EQ(w.info->PortCount, 3);
+    EXPECT_STREQ(w.Port(0).PortName, "1-1");
+    EXPECT_STREQ(w.Port(1).PortName, "1-3");
+    EXPECT_STREQ(w.Port(2).PortName, "1-3-2");
+    EXPECT_TRUE(w.Port(1).DeviceIsHub);
+    EXPECT_FALSE(w.Port(2).DeviceIsHub);
+    EXPECT_STREQ(w.Port(1).HubPath, "\\\\.\\ROOT1");
+    EXPECT_STREQ(w.Port(2).HubPath, "\\\\.\\HUB2");
+    EXPECT_EQ(w.Port(2).VendorID, 0x0781);
+    EXPECT_EQ(w.Port(2).ProductID, 0x5581);
+    EXPECT_EQ(w.Port(2).PortNumber, 2);
+    EXPECT_EQ(w.Port(0).ConnState, 1);
+    EXPECT_EQ(w.Port(1).bcdUSB, 0x0200);
+    // The 2.0 hub on port 3 is asked about on the hub it hangs on.
+    EXPECT_EQ(w.Count("DeviceIoControl \\\\.\\ROOT1 GET_HUB_CAPABILITIES"), 1);
+    EXPECT_EQ(w.Count("GET_HUB_CAPABILITIES"), 1);
+    EXPECT_TRUE(w.Port(1).HubIs2xCapable);
+    EXPECT_FALSE(w.Port(0).HubIs2xCapable);
+}
+
+TEST(UsbWalk, RecordsLinkByDriverKeyAndCopyTheirChain) {
+    Walk w(Machine(kHubBelowRoot));
+    ASSERT_EQ(w.info->PortCount, 3);
+    ASSERT_NE(w.info->DevTree, nullptr);
+    for (int i = 0; i < 3; i++) {
+        tarvel::DevNodeRecord* node = w.Port(i).DevNode;
+        ASSERT_NE(node, nullptr) << i;
+        EXPECT_STREQ(node->DriverKey, w.Port(i).DriverKeyName);
+        EXPECT_STREQ(node->PortChain, w.Port(i).PortName);
+    }
+    // The node of the device below the hub has the hub's node as parent.
+    EXPECT_EQ(w.Port(2).DevNode->Parent, w.Port(1).DevNode);
+    EXPECT_EQ(w.Port(1).DevNode->Parent, nullptr);
+}
+
+TEST(UsbWalk, UnreadableKeysLinkByHubAndPortWithoutChain) {
+    Walk w(Machine(R"({"name": "ROOT1", "ports": 2, "connections": {
+        "2": {"driver_key": {"error": 31}, "node": {"location": "Port_#0002.Hub_#0001",
+              "driver": "{other}\\0007"}}}})"));
+    ASSERT_EQ(w.info->PortCount, 1);
+    EXPECT_STREQ(w.Port(0).DriverKeyName, "- (ERROR_GEN_FAILURE)");
+    ASSERT_NE(w.Port(0).DevNode, nullptr);
+    EXPECT_STREQ(w.Port(0).DevNode->DriverKey, "{other}\\0007");
+    EXPECT_STREQ(w.Port(0).DevNode->PortChain, "");
+}
+
+TEST(UsbWalk, AllocatesOnlyRecordsAndTheNodeList) {
+    Walk w(Machine(kHubBelowRoot));
+    ASSERT_EQ(w.info->PortCount, 3);
+    int nodes = w.info->DevTree->Count;
+    EXPECT_EQ(nodes, 3);
+    EXPECT_EQ(w.allocated, 3 * (int)sizeof(tarvel::UsbPortRecord) +
+                               (int)sizeof(tarvel::CUsbDevTree) +
+                               nodes * (int)sizeof(tarvel::DevNodeRecord));
+}
+
+TEST(UsbWalk, ConnectionQueryFollowsTheWindowsVersion) {
+    const std::string m = Machine(R"({"name": "R", "ports": 2, "connections": {"1": {}}})");
+    struct Case {
+        tarvel::DWORD version, sp;
+        int basic, ex, v2;
+    } cases[] = {{0x0501, 0, 2, 0, 0}, {0x0501, 1, 0, 2, 0}, {0x0502, 0, 0, 2, 0},
+                 {0x0601, 0, 0, 2, 0}, {0x0602, 0, 0, 2, 1}, {0x1000, 0, 0, 2, 1}};
+    for (const Case& c : cases) {
+        Walk w(m, c.version, c.sp);
+        SCOPED_TRACE(c.version);
+        EXPECT_EQ(w.Count("GET_NODE_CONNECTION_INFORMATION "), c.basic);
+        EXPECT_EQ(w.Count("GET_NODE_CONNECTION_INFORMATION_EX "), c.ex);
+        EXPECT_EQ(w.Count("GET_NODE_CONNECTION_INFORMATION_EX_V2 "), c.v2);
+        ASSERT_EQ(w.info->PortCount, 1);
+        if (c.v2 == 0) EXPECT_EQ(w.Port(0).PortMaxSpeed, 0u);
+    }
+}
+
+TEST(UsbWalk, SpeedsFromTheV2Answer) {
+    Walk w(Machine(R"({"name": "R", "ports": 6, "connections": {
+        "1": {"speed": 3, "v2": {"protocols": 7, "flags": 3}},
+        "2": {"speed": 2, "v2": {"protocols": 7, "flags": 0}},
+        "3": {"speed": 2, "v2": {"protocols": 3, "flags": 0}},
+        "4": {"speed": 1, "v2": {"protocols": 1, "flags": 0}},
+        "5": {"speed": 3, "v2": {"protocols": 4, "flags": 15}},
+        "6": {"speed": 2, "v2": "fails"}}})"));
+    ASSERT_EQ(w.info->PortCount, 6);
+    struct Want {
+        tarvel::DWORD port, dev, conn;
+    } want[] = {{3, 3, 3}, {3, 2, 2}, {2, 2, 2}, {1, 1, 1}, {3, 4, 4}, {0, 2, 2}};
+    for (int i = 0; i < 6; i++) {
+        SCOPED_TRACE(i + 1);
+        EXPECT_EQ(w.Port(i).PortMaxSpeed, want[i].port);
+        EXPECT_EQ(w.Port(i).DevMaxSpeed, want[i].dev);
+        EXPECT_EQ(w.Port(i).ConnSpeed, want[i].conn);
+    }
+}
+
+TEST(UsbWalk, BasicQueryKeepsTheLowSpeedByte) {
+    Walk w(Machine(R"({"name": "R", "ports": 2, "connections": {
+        "1": {"speed": 0}, "2": {"speed": 2}}})"), 0x0501, 0);
+    ASSERT_EQ(w.info->PortCount, 2);
+    EXPECT_EQ(w.Port(0).ConnSpeed, 1u);
+    EXPECT_EQ(w.Port(1).ConnSpeed, 0u);
+    EXPECT_EQ(w.Port(1).DevMaxSpeed, 0u);
+}
+
+TEST(UsbWalk, OnlyConnectedPortsGetRecordsAndDescent) {
+    Walk w(Machine(R"({"name": "R", "ports": 4, "connections": {
+        "1": {"query": "fails"},
+        "2": {"status": 2, "hub": {"name": "FAILED_HUB"}},
+        "3": {"vid": "0x1111"},
+        "4": {"bcd_usb": "0x0110", "hub": {"name": "OLD_HUB", "ports": 0}}}})"));
+    ASSERT_EQ(w.info->PortCount, 2);
+    EXPECT_STREQ(w.Port(0).PortName, "1-3");
+    EXPECT_EQ(w.Port(0).VendorID, 0x1111);
+    EXPECT_STREQ(w.Port(1).PortName, "1-4");
+    EXPECT_EQ(w.Count("FAILED_HUB"), 0);
+    EXPECT_EQ(w.Count("CreateFileA \\\\.\\OLD_HUB -> ok"), 1);
+    // A 1.1 hub is not asked for its capabilities.
+    EXPECT_EQ(w.Count("GET_HUB_CAPABILITIES"), 0);
+    EXPECT_FALSE(w.Port(1).HubIs2xCapable);
+}
+
+TEST(UsbWalk, NoControllersGiveNoListAndFalse) {
+    Walk none(R"({"clock": "virtual", "usb": {"controllers": []}})");
+    EXPECT_FALSE(none.found);
+    EXPECT_EQ(none.info->PortCount, 0);
+    EXPECT_NE(none.info->DevTree, nullptr);
+
+    Walk fails(R"({"clock": "virtual", "usb": {"controller_set": "fails"}})");
+    EXPECT_FALSE(fails.found);
+    EXPECT_EQ(fails.info->DevTree, nullptr);
+}

@@ -21,15 +21,18 @@ const char* DemoMachineJson() {
                        "instance_id": "USB\\VID_0781&PID_5581\\4C530001230815117402"}
             },
             "2": {
-              "vid": "0x046D", "pid": "0xC31C", "bcd_usb": "0x0110", "speed": 1,
+              "vid": "0x046D", "pid": "0xC31C",
+              "v2": {"protocols": 7, "flags": 0},  "bcd_usb": "0x0110", "speed": 1,
               "node": {"description": "USB Composite Device", "children": 2}
             },
             "3": {
-              "vid": "0x046D", "pid": "0xC077", "speed": 0,
+              "vid": "0x046D", "pid": "0xC077",
+              "v2": {"protocols": 7, "flags": 0},  "speed": 0,
               "node": {"description": "USB Input Device", "children": 1}
             },
             "4": {
-              "vid": "0x05E3", "pid": "0x0610", "bcd_usb": "0x0200", "speed": 2,
+              "vid": "0x05E3", "pid": "0x0610",
+              "v2": {"protocols": 7, "flags": 0},  "bcd_usb": "0x0200", "speed": 2,
               "hub": {
                 "ports": 4,
                 "connections": {
@@ -56,12 +59,14 @@ const char* DemoMachineJson() {
               }
             },
             "5": {
-              "vid": "0x04F2", "pid": "0xB6DD", "speed": 2,
+              "vid": "0x04F2", "pid": "0xB6DD",
+              "v2": {"protocols": 7, "flags": 0},  "speed": 2,
               "node": {"description": "USB Composite Device", "friendly_name": "Integrated Camera",
                        "instance_id": "USB\\VID_04F2&PID_B6DD\\0001", "children": 2}
             },
             "7": {
-              "vid": "0x8087", "pid": "0x0026", "bcd_usb": "0x0201", "speed": 1,
+              "vid": "0x8087", "pid": "0x0026",
+              "v2": {"protocols": 7, "flags": 0},  "bcd_usb": "0x0201", "speed": 1,
               "node": {"description": "Intel(R) Wireless Bluetooth(R)", "children": 1}
             }
           }
@@ -75,7 +80,8 @@ const char* DemoMachineJson() {
           "node": {"instance_id": "USB\\ROOT_HUB30\\5&3A61F5B2&0&0"},
           "connections": {
             "3": {
-              "vid": "0x06CB", "pid": "0x00BD", "speed": 1,
+              "vid": "0x06CB", "pid": "0x00BD",
+              "v2": {"protocols": 7, "flags": 0},  "speed": 1,
               "node": {"description": "Synaptics UWP WBDI",
                        "instance_id": "USB\\VID_06CB&PID_00BD\\8B3E2A6D4F11"}
             }

@@ -16,6 +16,8 @@ using nlohmann::json;
 // Anonymous children are numbered after the named nodes; keep every DEVINST
 // well inside 32 bits whatever the file asks for.
 const uint64_t kMaxNodes = 0x10000000;
+// Far beyond any real hub chain; keeps the recursion off the stack's end.
+const int kMaxHubDepth = 200;
 
 std::string Format(const char* format, uint32_t a, uint32_t b = 0, uint32_t c = 0) {
     char text[256];
@@ -45,6 +47,7 @@ private:
     std::string& error_;
     JsonReader r_{error_};
     uint32_t port_count_ = 0;  // listed ports so far, for default driver keys
+    int depth_ = 0;            // hubs above the one being read
     std::set<std::string> names_;
 };
 
@@ -117,6 +120,10 @@ int UsbParser::Hub(const json& j, const std::string& path, const UsbPort* port) 
     const char* keys[] = {"name", "open", "node_info", "ports", "capabilities", "connections",
                           "interface_detail", "interface_path", "node", "extra_nodes"};
     if (!r_.Object(j, path, keys)) return -1;
+    if (depth_ >= kMaxHubDepth) {
+        error_ = path + ": hubs nested more than " + std::to_string(kMaxHubDepth) + " deep";
+        return -1;
+    }
     int index = int(out_.hubs.size());
     out_.hubs.emplace_back();
     UsbHub h;
@@ -266,7 +273,9 @@ bool UsbParser::Port(const json& j, const std::string& path, uint32_t number, in
     size_t slot = out_.hubs[hub].connections.size();
     out_.hubs[hub].connections.push_back(p);
     if (hasHub) {
+        depth_++;
         int child = Hub(j["hub"], path + ".hub", &p);
+        depth_--;
         if (child < 0) return false;
         out_.hubs[hub].connections[slot].hub = child;
     }

@@ -338,6 +338,7 @@ struct USB_NODE_CONNECTION_NAME {
 };
 struct USB_HUB_CAPABILITIES {
     ULONG HubIs2xCapable : 1;
+    ULONG Unused : 31;  // keeps the whole ULONG, as on Windows
 };
 #pragma pack(pop)
 

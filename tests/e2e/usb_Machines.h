@@ -1,0 +1,47 @@
+// Machine descriptions for the end-to-end tests of the USB inventory.
+#pragma once
+#include <string>
+
+#include "SimRunner.h"
+
+namespace usbe2e {
+
+// A machine whose controllers are given as a JSON list body; os is the
+// version triple, e.g. "[10, 0, 19045]".
+inline std::string Machine(const std::string& controllers,
+                           const std::string& os = "[10, 0, 19045]",
+                           const std::string& usbExtra = "") {
+    return R"({"clock": "virtual", "console": {"stdout": "pipe"},
+               "system": {"os_version": )" + os + R"(},
+               "usb": {"controllers": [)" + controllers + "]" + usbExtra + "}}";
+}
+
+inline std::string OneRootHub(const std::string& connections, int ports = 4,
+                              const std::string& os = "[10, 0, 19045]") {
+    return Machine(R"({"root_hub": {"name": "ROOT1", "ports": )" + std::to_string(ports) +
+                       R"(, "connections": {)" + connections + "}}}",
+                   os);
+}
+
+// The lines of out that begin with prefix, each without its line end.
+inline std::string Lines(const std::string& out, const std::string& prefix) {
+    std::string picked;
+    size_t at = 0;
+    while (at < out.size()) {
+        size_t end = out.find("\r\n", at);
+        if (end == std::string::npos) end = out.size();
+        std::string line = out.substr(at, end - at);
+        if (line.compare(0, prefix.size(), prefix) == 0) picked += line + "\n";
+        at = end + 2;
+    }
+    return picked;
+}
+
+inline int Count(const std::string& text, const std::string& needle) {
+    int n = 0;
+    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
+        n++;
+    return n;
+}
+
+}  // namespace usbe2e

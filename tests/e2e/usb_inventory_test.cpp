@@ -1,0 +1,216 @@
+// The listing of every attached device through tarvel-sim.
+#include <gtest/gtest.h>
+
+#include "usb_Machines.h"
+
+using namespace usbe2e;
+
+namespace {
+
+const char kMouse[] = R"("1": {"vid": "0x046D", "pid": "0xC077", "speed": 1,
+    "driver_key": "{745a17a0-74d3-11d0-b6fe-00a0c90f57da}\\0003",
+    "node": {"instance_id": "HID\\VID_046D&PID_C077\\7&1", "friendly_name": "Optical Mouse",
+             "description": "USB Input Device", "location": "Port_#0001.Hub_#0001",
+             "driver": "{745a17a0-74d3-11d0-b6fe-00a0c90f57da}\\0003"}})";
+
+}  // namespace
+
+TEST(UsbE2eInventory, LinkedDeviceBlock) {
+    SimRun run = RunSim(OneRootHub(kMouse), "tarvel -na");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, Crlf("Name         : Optical Mouse\n"
+                            "DeviceID     : HID\\VID_046D&PID_C077\\7&1\n"
+                            "Location     : Port_#0001.Hub_#0001\n"
+                            "DriverKey    : {745a17a0-74d3-11d0-b6fe-00a0c90f57da}\\0003\n"
+                            "PortMaxSpeed : High-Speed\n"
+                            "DevMaxSpeed  : Full-Speed\n"
+                            "ConnSpeed    : Full-Speed\n"
+                            "USB Port     : 1-1\n"
+                            "\n"));
+}
+
+TEST(UsbE2eInventory, UnlinkedDeviceBlockShowsTheHubsKey) {
+    SimRun run = RunSim(OneRootHub(R"("2": {"driver_key": "{k}\\0001", "node": null},
+                                      "3": {"driver_key": {"error": 31}, "node": null})"),
+                        "tarvel -na");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, Crlf("Name         : \n"
+                            "DriverKey    : {k}\\0001\n"
+                            "PortMaxSpeed : High-Speed\n"
+                            "DevMaxSpeed  : High-Speed\n"
+                            "ConnSpeed    : High-Speed\n"
+                            "USB Port     : 1-2\n"
+                            "\n"
+                            "Name         : \n"
+                            "DriverKey    : - (ERROR_GEN_FAILURE)\n"
+                            "PortMaxSpeed : High-Speed\n"
+                            "DevMaxSpeed  : High-Speed\n"
+                            "ConnSpeed    : High-Speed\n"
+                            "USB Port     : 1-3\n"
+                            "\n"));
+}
+
+TEST(UsbE2eInventory, OrderAndControllerNumbers) {
+    // The second controller cannot be opened but keeps its number; one
+    // whose detail cannot be read gets none.
+    std::string m = Machine(R"(
+        {"root_hub": {"ports": 4, "connections": {
+            "1": {},
+            "3": {"hub": {"ports": 4, "connections": {"2": {}}}},
+            "4": {}}}},
+        {"open": false, "root_hub": {"connections": {"1": {}}}},
+        {"detail": false, "root_hub": {"connections": {"1": {}}}},
+        {"root_hub": {"connections": {"2": {}}}})");
+    SimRun run = RunSim(m, "tarvel -na");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(Lines(run.out, "USB Port"), "USB Port     : 1-1\n"
+                                          "USB Port     : 1-3\n"
+                                          "USB Port     : 1-3-2\n"
+                                          "USB Port     : 1-4\n"
+                                          "USB Port     : 3-2\n");
+}
+
+TEST(UsbE2eInventory, HubsWithNoPortsAndWithAllPorts) {
+    std::string m = Machine(R"({"root_hub": {"name": "ROOT1", "ports": 2, "connections": {
+        "1": {"hub": {"name": "EMPTY", "ports": 0}},
+        "2": {"hub": {"name": "WIDE", "ports": 255, "connections": {"255": {}}}}}}})");
+    SimRun run = RunSim(m, "tarvel -na");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(Lines(run.out, "USB Port"), "USB Port     : 1-1\n"
+                                          "USB Port     : 1-2\n"
+                                          "USB Port     : 1-2-255\n");
+    EXPECT_EQ(Count(run.trace, "\\\\.\\EMPTY GET_NODE_CONNECTION"), 0);
+    EXPECT_EQ(Count(run.trace, "CloseHandle \\\\.\\EMPTY"), 1);
+    EXPECT_EQ(Count(run.trace, "\\\\.\\WIDE GET_NODE_CONNECTION_INFORMATION_EX "), 255);
+    EXPECT_EQ(Count(run.trace, "\\\\.\\WIDE GET_NODE_CONNECTION_INFORMATION_EX 1 "), 1);
+    EXPECT_EQ(Count(run.trace, "\\\\.\\WIDE GET_NODE_CONNECTION_INFORMATION_EX 255 "), 1);
+    EXPECT_EQ(Count(run.trace, "\\\\.\\WIDE GET_NODE_CONNECTION_INFORMATION_EX 256 "), 0);
+}
+
+TEST(UsbE2eInventory, FailedQueriesAndOtherStatusesAreSkipped) {
+    SimRun run = RunSim(OneRootHub(R"("1": {"query": "fails"}, "2": {"vid": "0x2222"},
+        "3": {"status": 2, "hub": {"name": "BROKEN"}}, "4": {})"),
+                        "tarvel -na");
+    EXPECT_EQ(Lines(run.out, "USB Port"), "USB Port     : 1-2\nUSB Port     : 1-4\n");
+    EXPECT_EQ(Count(run.trace, "BROKEN"), 0);
+}
+
+TEST(UsbE2eInventory, DownstreamHubWithoutNameKeepsItsRecord) {
+    SimRun run = RunSim(OneRootHub(R"("1": {"node_name": "fails",
+        "hub": {"name": "NAMELESS", "connections": {"1": {}}}})"),
+                        "tarvel -na");
+    EXPECT_EQ(Lines(run.out, "USB Port"), "USB Port     : 1-1\n");
+    EXPECT_EQ(Count(run.trace, "CreateFileA \\\\.\\NAMELESS"), 0);
+}
+
+TEST(UsbE2eInventory, HubCapabilitiesOnlyForA20Hub) {
+    std::string m = OneRootHub(R"(
+        "1": {"bcd_usb": "0x0200", "hub": {"name": "H20", "ports": 1}},
+        "2": {"bcd_usb": "0x0110", "hub": {"name": "H11", "ports": 1}},
+        "3": {"bcd_usb": "0x0300", "hub": {"name": "H30", "ports": 1}},
+        "4": {"bcd_usb": "0x0200"})");
+    SimRun run = RunSim(m, "tarvel -na");
+    EXPECT_EQ(Count(run.trace, "GET_HUB_CAPABILITIES"), 1);
+    EXPECT_EQ(Count(run.trace, "DeviceIoControl \\\\.\\ROOT1 GET_HUB_CAPABILITIES"), 1);
+}
+
+TEST(UsbE2eInventory, NoUsbAtAll) {
+    SimRun run = RunSim(Machine(""), "tarvel -na");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, Crlf("\nNo USB devices found\n"));
+}
+
+TEST(UsbE2eInventory, DisplayNameFallsBackToTheDescription) {
+    std::string m = OneRootHub(R"(
+        "1": {"node": {"friendly_name": "", "description": "Desc One"}},
+        "2": {"node": {"friendly_name": "-dash", "description": "Desc Two"}},
+        "3": {"node": {"description": "Desc Three"}},
+        "4": {"node": {"friendly_name": "Friendly", "description": "Desc Four"}})");
+    SimRun run = RunSim(m, "tarvel -na");
+    EXPECT_EQ(Lines(run.out, "Name"), "Name         : Desc One\n"
+                                      "Name         : Desc Two\n"
+                                      "Name         : Desc Three\n"
+                                      "Name         : Friendly\n");
+}
+
+TEST(UsbE2eInventory, NodeFailureTextsAreShown) {
+    SimRun run = RunSim(OneRootHub(R"("1": {"driver_key": "{k}\\0001", "node": {
+        "instance_id": "USB\\X\\1", "location": "Port_#0001.Hub_#0001",
+        "description": {"cr": 19}, "driver": {"cr": 37}}})"),
+                        "tarvel -na");
+    // Linked by hub and port, since the node's key could not be read.
+    EXPECT_EQ(Lines(run.out, "Name"), "Name         : - (CR_FAILURE)\n");
+    EXPECT_EQ(Lines(run.out, "DriverKey"), "DriverKey    : - (CR_NO_SUCH_VALUE)\n");
+}
+
+TEST(UsbE2eInventory, KeyOf44CharactersLinksOnlyByHubAndPort) {
+    const std::string key = "{36fc9e60-c465-11cf-8056-444553540000}\\00001";  // 44
+    ASSERT_EQ(key.size(), 44u);
+    std::string jsonKey = "{36fc9e60-c465-11cf-8056-444553540000}\\\\00001";
+    std::string m = OneRootHub(R"("1": {"driver_key": ")" + jsonKey + R"(", "node": {
+            "instance_id": "USB\\A", "location": "Port_#0001.Hub_#0001", "driver": ")" +
+                               jsonKey + R"("}},
+        "2": {"driver_key": ")" + jsonKey + R"(", "node": {
+            "instance_id": "USB\\B", "location": "Port_#0009.Hub_#0001", "driver": ")" +
+                               jsonKey + R"("}})");
+    SimRun run = RunSim(m, "tarvel -na");
+    EXPECT_EQ(Lines(run.out, "DeviceID"), "DeviceID     : USB\\A\n");
+    EXPECT_EQ(Lines(run.out, "DriverKey"),
+              "DriverKey    : " + key.substr(0, 43) + "\nDriverKey    : " + key + "\n");
+}
+
+TEST(UsbE2eInventory, SpeedLinesWithoutV2) {
+    std::string m = OneRootHub(R"("1": {"speed": 3}, "2": {"speed": 0}, "3": {"speed": 7})", 4,
+                               "[6, 1, 7601]");
+    SimRun run = RunSim(m, "tarvel -na");
+    EXPECT_EQ(Count(run.out, "PortMaxSpeed"), 0);
+    EXPECT_EQ(Count(run.trace, "_V2"), 0);
+    EXPECT_EQ(Lines(run.out, "ConnSpeed"), "ConnSpeed    : SuperSpeed\n"
+                                           "ConnSpeed    : Low-Speed\n"
+                                           "ConnSpeed    : ?\n");
+    EXPECT_EQ(Lines(run.out, "DevMaxSpeed"), "DevMaxSpeed  : SuperSpeed\n"
+                                             "DevMaxSpeed  : Low-Speed\n"
+                                             "DevMaxSpeed  : ?\n");
+}
+
+TEST(UsbE2eInventory, SpeedLinesWithV2) {
+    std::string m = OneRootHub(R"(
+        "1": {"speed": 3, "v2": {"protocols": 7, "flags": 15}},
+        "2": {"speed": 2, "v2": {"protocols": 7, "flags": 0}},
+        "3": {"speed": 1, "v2": {"protocols": 1, "flags": 0}},
+        "4": {"speed": 4, "v2": "fails"})",
+                               4, "[6, 2, 9200]");
+    SimRun run = RunSim(m, "tarvel -na");
+    EXPECT_EQ(Lines(run.out, "PortMaxSpeed"), "PortMaxSpeed : SuperSpeed or higher\n"
+                                              "PortMaxSpeed : SuperSpeed or higher\n"
+                                              "PortMaxSpeed : Full-Speed\n");
+    EXPECT_EQ(Lines(run.out, "DevMaxSpeed"), "DevMaxSpeed  : SuperSpeedPlus or higher\n"
+                                             "DevMaxSpeed  : High-Speed\n"
+                                             "DevMaxSpeed  : Full-Speed\n"
+                                             "DevMaxSpeed  : SuperSpeedPlus or higher\n");
+    EXPECT_EQ(Lines(run.out, "ConnSpeed"), "ConnSpeed    : SuperSpeedPlus or higher\n"
+                                           "ConnSpeed    : High-Speed\n"
+                                           "ConnSpeed    : Full-Speed\n"
+                                           "ConnSpeed    : SuperSpeedPlus or higher\n");
+}
+
+TEST(UsbE2eInventory, QueryChoiceByVersion) {
+    const std::string conns = R"("1": {})";
+    struct Case {
+        const char* os;
+        int sp, basic, ex, v2;
+    } cases[] = {{"[5, 1, 2600]", 0, 4, 0, 0}, {"[5, 1, 2600]", 1, 0, 4, 0},
+                 {"[5, 2, 3790]", 0, 0, 4, 0}, {"[6, 1, 7601]", 0, 0, 4, 0},
+                 {"[6, 2, 9200]", 0, 0, 4, 1}, {"[10, 0, 19045]", 0, 0, 4, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.os) + " SP" + std::to_string(c.sp));
+        std::string m = R"({"clock": "virtual", "console": {"stdout": "pipe"},
+            "system": {"os_version": )" + std::string(c.os) + R"(, "service_pack": )" +
+                        std::to_string(c.sp) + R"(},
+            "usb": {"controllers": [{"root_hub": {"connections": {"1": {}}}}]}})";
+        SimRun run = RunSim(m, "tarvel -na");
+        EXPECT_EQ(Count(run.trace, "GET_NODE_CONNECTION_INFORMATION "), c.basic);
+        EXPECT_EQ(Count(run.trace, "GET_NODE_CONNECTION_INFORMATION_EX "), c.ex);
+        EXPECT_EQ(Count(run.trace, "GET_NODE_CONNECTION_INFORMATION_EX_V2 "), c.v2);
+    }
+}

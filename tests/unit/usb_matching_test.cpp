@@ -77,20 +77,6 @@ struct MatchFixture : ::testing::Test {
 
 }  // namespace
 
-TEST_F(MatchFixture, PortChainIsComparedWithoutWildcards) {
-    AddPort("1-3", "{K}\\0001");
-    AddPort("1-3-2", "{K}\\0002");
-    char id1[] = "1-3";
-    char* ids[] = {id1, NULL};
-    UsbPortRecord* out[4];
-    ASSERT_EQ(info.FindDevices(ids, out, 4), 1);
-    EXPECT_STREQ(out[0]->PortName, "1-3");
-
-    char id2[] = "1-3*";
-    char* star[] = {id2, NULL};
-    EXPECT_EQ(info.FindDevices(star, out, 4), 0);
-}
-
 TEST_F(MatchFixture, EveryIdMustBeSatisfiedByOneOfFourTexts) {
     UsbPortRecord* a = AddPort("1-1", "{K}\\0001");
     Link(a, "USB\\VID_1111&PID_2222\\1", "Port_#0001.Hub_#0001");
@@ -142,15 +128,6 @@ TEST_F(MatchFixture, EmptyIdListSelectsNothing) {
     UsbPortRecord* out[2];
     EXPECT_EQ(info.FindDevices(ids, out, 2), 0);
     EXPECT_EQ(info.FindDevices(none, out, 2), 0);
-}
-
-TEST_F(MatchFixture, StatusNeedsANodeWithoutProblem) {
-    UsbPortRecord* port = AddPort("1-1", "{K}\\0001");
-    EXPECT_EQ(DeviceStatus(*port), 3);
-    DevNodeRecord* node = Link(port, "USB\\X", "Port_#0001");
-    EXPECT_EQ(DeviceStatus(*port), 0);
-    node->Problem = 28;
-    EXPECT_EQ(DeviceStatus(*port), 3);
 }
 
 TEST(UsbSpeedName, CodesBeyondTheTableAreUnknown) {

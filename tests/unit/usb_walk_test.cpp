@@ -78,44 +78,6 @@ TEST(UsbWalk, AllocatesOnlyRecordsAndTheNodeList) {
                                nodes * (int)sizeof(tarvel::DevNodeRecord));
 }
 
-TEST(UsbWalk, ConnectionQueryFollowsTheWindowsVersion) {
-    const std::string m = Machine(R"({"name": "R", "ports": 2, "connections": {"1": {}}})");
-    struct Case {
-        tarvel::DWORD version, sp;
-        int basic, ex, v2;
-    } cases[] = {{0x0501, 0, 2, 0, 0}, {0x0501, 1, 0, 2, 0}, {0x0502, 0, 0, 2, 0},
-                 {0x0601, 0, 0, 2, 0}, {0x0602, 0, 0, 2, 1}, {0x1000, 0, 0, 2, 1}};
-    for (const Case& c : cases) {
-        Walk w(m, c.version, c.sp);
-        SCOPED_TRACE(c.version);
-        EXPECT_EQ(w.Count("GET_NODE_CONNECTION_INFORMATION "), c.basic);
-        EXPECT_EQ(w.Count("GET_NODE_CONNECTION_INFORMATION_EX "), c.ex);
-        EXPECT_EQ(w.Count("GET_NODE_CONNECTION_INFORMATION_EX_V2 "), c.v2);
-        ASSERT_EQ(w.info->PortCount, 1);
-        if (c.v2 == 0) EXPECT_EQ(w.Port(0).PortMaxSpeed, 0u);
-    }
-}
-
-TEST(UsbWalk, SpeedsFromTheV2Answer) {
-    Walk w(Machine(R"({"name": "R", "ports": 6, "connections": {
-        "1": {"speed": 3, "v2": {"protocols": 7, "flags": 3}},
-        "2": {"speed": 2, "v2": {"protocols": 7, "flags": 0}},
-        "3": {"speed": 2, "v2": {"protocols": 3, "flags": 0}},
-        "4": {"speed": 1, "v2": {"protocols": 1, "flags": 0}},
-        "5": {"speed": 3, "v2": {"protocols": 4, "flags": 15}},
-        "6": {"speed": 2, "v2": "fails"}}})"));
-    ASSERT_EQ(w.info->PortCount, 6);
-    struct Want {
-        tarvel::DWORD port, dev, conn;
-    } want[] = {{3, 3, 3}, {3, 2, 2}, {2, 2, 2}, {1, 1, 1}, {3, 4, 4}, {0, 2, 2}};
-    for (int i = 0; i < 6; i++) {
-        SCOPED_TRACE(i + 1);
-        EXPECT_EQ(w.Port(i).PortMaxSpeed, want[i].port);
-        EXPECT_EQ(w.Port(i).DevMaxSpeed, want[i].dev);
-        EXPECT_EQ(w.Port(i).ConnSpeed, want[i].conn);
-    }
-}
-
 TEST(UsbWalk, BasicQueryKeepsTheLowSpeedByte) {
     Walk w(Machine(R"({"name": "R", "ports": 2, "connections": {
         "1": {"speed": 0}, "2": {"speed": 2}}})"), 0x0501, 0);
@@ -123,23 +85,6 @@ TEST(UsbWalk, BasicQueryKeepsTheLowSpeedByte) {
     EXPECT_EQ(w.Port(0).ConnSpeed, 1u);
     EXPECT_EQ(w.Port(1).ConnSpeed, 0u);
     EXPECT_EQ(w.Port(1).DevMaxSpeed, 0u);
-}
-
-TEST(UsbWalk, OnlyConnectedPortsGetRecordsAndDescent) {
-    Walk w(Machine(R"({"name": "R", "ports": 4, "connections": {
-        "1": {"query": "fails"},
-        "2": {"status": 2, "hub": {"name": "FAILED_HUB"}},
-        "3": {"vid": "0x1111"},
-        "4": {"bcd_usb": "0x0110", "hub": {"name": "OLD_HUB", "ports": 0}}}})"));
-    ASSERT_EQ(w.info->PortCount, 2);
-    EXPECT_STREQ(w.Port(0).PortName, "1-3");
-    EXPECT_EQ(w.Port(0).VendorID, 0x1111);
-    EXPECT_STREQ(w.Port(1).PortName, "1-4");
-    EXPECT_EQ(w.Count("FAILED_HUB"), 0);
-    EXPECT_EQ(w.Count("CreateFileA \\\\.\\OLD_HUB -> ok"), 1);
-    // A 1.1 hub is not asked for its capabilities.
-    EXPECT_EQ(w.Count("GET_HUB_CAPABILITIES"), 0);
-    EXPECT_FALSE(w.Port(1).HubIs2xCapable);
 }
 
 TEST(UsbWalk, NoControllersGiveNoListAndFalse) {

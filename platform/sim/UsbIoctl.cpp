@@ -227,8 +227,10 @@ std::string Normalized(const std::string& path) {
     return path;
 }
 
+// A bare "\\.\" names no device, whatever a machine file says.
 bool SamePath(const std::string& given, const std::string& utf8) {
-    return !utf8.empty() && sim::SameTextI(Normalized(given), Normalized(sim::Ansi(utf8)));
+    std::string known = Normalized(sim::Ansi(utf8));
+    return known.size() > 4 && sim::SameTextI(Normalized(given), known);
 }
 
 // Finds the device a path names; false when none.
@@ -243,7 +245,7 @@ bool DeviceAt(const std::string& path, sim::UsbOpenDevice& device, bool& open) {
     }
     for (size_t i = 0; i < usb.hubs.size(); i++) {
         const sim::UsbHub& hub = usb.hubs[i];
-        if ((!hub.name.empty() && SamePath(path, "\\\\.\\" + hub.name)) ||
+        if (SamePath(path, "\\\\.\\" + hub.name) ||
             SamePath(path, hub.interface_path)) {
             device = {UsbDeviceKind::Hub, int(i), path};
             open = hub.open;

@@ -125,6 +125,8 @@ TEST(SimUsbParse, DefaultHubNamesCarryWalkNumberAndIds) {
     CloseHandle(h);
     EXPECT_EQ(simusb::Open("\\\\.\\USB#ROOT_HUB30#4&2a0c1f5&0&9"), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    LoadUsb(R"({"controllers": [{"root_hub": {"name": ""}}]})");
+    EXPECT_EQ(simusb::Open("\\\\.\\"), INVALID_HANDLE_VALUE);
 }
 
 }  // namespace

@@ -52,7 +52,7 @@ int Refuse(const std::string& line) {
 int main(int argc, char** argv) {
     std::string json = tarvel::sim::DemoMachineJson();
     const char* machinePath = getenv("TARVEL_MACHINE");
-    if (machinePath && !ReadWholeFile(machinePath, json))
+    if (machinePath && *machinePath && !ReadWholeFile(machinePath, json))
         return Refuse(std::string("cannot read the machine description ") + machinePath);
     std::string error;
     if (!tarvel::sim::LoadMachineJson(json, error)) return Refuse(error);

@@ -7,6 +7,7 @@ namespace tarvel {
 namespace {
 
 const int kMaxOutput = 1024;  // bytes, terminator included
+const int kMaxField = 100000;  // wider fields are cut anyway; keeps the parse from overflowing
 
 struct Spec {
     bool left = false;
@@ -37,6 +38,12 @@ private:
     int count_ = 0;
 };
 
+const char* ParseCount(const char* f, int& count) {
+    for (; *f >= '0' && *f <= '9'; ++f)
+        if (count < kMaxField) count = count * 10 + (*f - '0');
+    return f;
+}
+
 const char* ParseSpec(const char* f, Spec& spec) {
     for (;; ++f) {
         if (*f == '-') spec.left = true;
@@ -44,10 +51,10 @@ const char* ParseSpec(const char* f, Spec& spec) {
         else if (*f == '#') spec.prefix = true;
         else break;
     }
-    for (; *f >= '0' && *f <= '9'; ++f) spec.width = spec.width * 10 + (*f - '0');
+    f = ParseCount(f, spec.width);
     if (*f == '.') {
         spec.precision = 0;
-        for (++f; *f >= '0' && *f <= '9'; ++f) spec.precision = spec.precision * 10 + (*f - '0');
+        f = ParseCount(f + 1, spec.precision);
     }
     if (*f == 'h' || *f == 'l' || *f == 'w') spec.size = *f++;
     spec.type = *f;
@@ -172,6 +179,7 @@ void Convert(Sink& sink, const Spec& spec, va_list* args) {
 
 int wvsprintfA(LPSTR out, LPCSTR format, va_list args) {
     Sink sink(out);
+    if (!format) return sink.Finish();
     va_list ap;
     va_copy(ap, args);
     for (const char* f = format; *f; ++f) {

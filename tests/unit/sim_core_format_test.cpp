@@ -56,6 +56,7 @@ TEST(SimFormat, OutputStopsAt1023Characters) {
     EXPECT_EQ(out[1024], 'y');
     // The limit holds for padding and literal text as well.
     EXPECT_EQ(tarvel::wsprintfA(out, "%1500u", 1u), 1023);
+    EXPECT_EQ(tarvel::wsprintfA(out, "%99999999999999s|", "x"), 1023);
     EXPECT_EQ(tarvel::wsprintfA(out, longText.c_str()), 1023);
     EXPECT_EQ(tarvel::wsprintfA(out, "%s", longText.substr(0, 1023).c_str()), 1023);
     EXPECT_EQ(tarvel::wsprintfA(out, "%s", longText.substr(0, 1022).c_str()), 1022);

@@ -265,6 +265,19 @@ TEST_F(SimSystem, WritesGoToStdoutAndSleepIsTraced) {
     EXPECT_EQ(sim::CapturedTrace(), "Sleep 2000\n");
 }
 
+BOOL TakesCtrlC(DWORD type) { return type == CTRL_C_EVENT; }
+
+TEST_F(SimSystem, CtrlEventsReachTheInstalledHandler) {
+    Load("{}");
+    EXPECT_FALSE(sim::RaiseCtrlEvent(CTRL_C_EVENT));
+    ASSERT_TRUE(SetConsoleCtrlHandler(TakesCtrlC, TRUE));
+    EXPECT_TRUE(sim::RaiseCtrlEvent(CTRL_C_EVENT));
+    EXPECT_FALSE(sim::RaiseCtrlEvent(CTRL_BREAK_EVENT));
+    ASSERT_TRUE(SetConsoleCtrlHandler(TakesCtrlC, FALSE));
+    EXPECT_FALSE(SetConsoleCtrlHandler(TakesCtrlC, FALSE));
+    EXPECT_FALSE(sim::RaiseCtrlEvent(CTRL_C_EVENT));
+}
+
 TEST_F(SimSystem, CriticalSectionsAreCounted) {
     Load("{}");
     CRITICAL_SECTION cs;

@@ -24,12 +24,6 @@ TEST(FlowOptions, NoArgumentsShowsTheBannerAndTheOutcome) {
     EXPECT_EQ(Sleeps(run.trace), "1 ");
 }
 
-TEST(FlowOptions, WithoutDllDirectoryFunctionsNothingIsHardened) {
-    SimRun run = RunSim(Machine("\"system\": {\"dll_directory_functions\": false}"), "tarvel");
-    EXPECT_EQ(run.out, Banner() + kNoDevices);
-    EXPECT_EQ(Count(run.trace, "SetD"), 0);
-}
-
 TEST(FlowOptions, NoAboutKeepsOnlyTheOutcome) {
     for (const char* line : {"tarvel -na", "tarvel /NA", "tarvel -nax", "tarvel -NAME"}) {
         SimRun run = RunSim(Machine(), line);

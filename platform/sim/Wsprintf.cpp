@@ -9,7 +9,7 @@ namespace {
 const int kMaxOutput = 1024;  // bytes, terminator included
 const int kMaxField = 100000;  // wider fields are cut anyway; keeps the parse from overflowing
 
-struct Spec {
+struct Field {
     bool left = false;
     bool zero = false;
     bool prefix = false;  // '#': 0x before hexadecimal digits
@@ -44,85 +44,85 @@ const char* ParseCount(const char* f, int& count) {
     return f;
 }
 
-const char* ParseSpec(const char* f, Spec& spec) {
+const char* ParseField(const char* f, Field& field) {
     for (;; ++f) {
-        if (*f == '-') spec.left = true;
-        else if (*f == '0') spec.zero = true;
-        else if (*f == '#') spec.prefix = true;
+        if (*f == '-') field.left = true;
+        else if (*f == '0') field.zero = true;
+        else if (*f == '#') field.prefix = true;
         else break;
     }
-    f = ParseCount(f, spec.width);
+    f = ParseCount(f, field.width);
     if (*f == '.') {
-        spec.precision = 0;
-        f = ParseCount(f + 1, spec.precision);
+        field.precision = 0;
+        f = ParseCount(f + 1, field.precision);
     }
-    if (*f == 'h' || *f == 'l' || *f == 'w') spec.size = *f++;
-    spec.type = *f;
+    if (*f == 'h' || *f == 'l' || *f == 'w') field.size = *f++;
+    field.type = *f;
     return f;
 }
 
 // Pads a finished field of `length` characters to the width.
-void PadBefore(Sink& sink, const Spec& spec, int length) {
-    if (!spec.left) sink.Repeat(spec.zero ? '0' : ' ', spec.width - length);
+void PadBefore(Sink& sink, const Field& field, int length) {
+    if (!field.left) sink.Repeat(field.zero ? '0' : ' ', field.width - length);
 }
-void PadAfter(Sink& sink, const Spec& spec, int length) {
-    if (spec.left) sink.Repeat(' ', spec.width - length);
+void PadAfter(Sink& sink, const Field& field, int length) {
+    if (field.left) sink.Repeat(' ', field.width - length);
 }
 
-void PutNarrow(Sink& sink, const Spec& spec, const char* text) {
+void PutNarrow(Sink& sink, const Field& field, const char* text) {
     if (!text) text = "(null)";
     int length = 0;
-    while (text[length] && (spec.precision < 0 || length < spec.precision)) ++length;
-    PadBefore(sink, spec, length);
+    while (text[length] && (field.precision < 0 || length < field.precision)) ++length;
+    PadBefore(sink, field, length);
     for (int i = 0; i < length; ++i) sink.Put(text[i]);
-    PadAfter(sink, spec, length);
+    PadAfter(sink, field, length);
 }
 
 // Wide text reaches the output in the ANSI code page; width and precision
 // count UTF-16 units, as the wide string is measured before conversion.
-void PutWide(Sink& sink, const Spec& spec, const WCHAR* text) {
+void PutWide(Sink& sink, const Field& field, const WCHAR* text) {
     if (!text) {
-        PutNarrow(sink, spec, nullptr);
+        PutNarrow(sink, field, nullptr);
         return;
     }
     size_t length = 0;
-    while (text[length] && (spec.precision < 0 || (int)length < spec.precision)) ++length;
-    PadBefore(sink, spec, (int)length);
+    while (text[length] && (field.precision < 0 || (int)length < field.precision)) ++length;
+    PadBefore(sink, field, (int)length);
     for (size_t pos = 0; pos < length;) {
         char bytes[4];
         int n = sim::EncodeCodePoint(CP_ACP, sim::NextCodePoint(text, length, &pos), bytes);
         if (n == 0) sink.Put('?');
         for (int i = 0; i < n; ++i) sink.Put(bytes[i]);
     }
-    PadAfter(sink, spec, (int)length);
+    PadAfter(sink, field, (int)length);
 }
 
-void PutNumber(Sink& sink, const Spec& spec, uint64_t value, bool negative, unsigned base,
+void PutNumber(Sink& sink, const Field& field, uint64_t value, bool negative, unsigned base,
                bool upper, int minDigits) {
     const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
     char text[24];
     int n = 0;
     for (; value; value /= base) text[n++] = digits[value % base];
-    int precision = spec.precision >= 0 ? spec.precision : minDigits;
+    int precision = field.precision >= 0 ? field.precision : minDigits;
     int zeros = precision > n ? precision - n : 0;
-    bool hexPrefix = spec.prefix && base == 16 && n > 0;
+    bool hexPrefix = field.prefix && base == 16 && n > 0;
     int extra = (negative ? 1 : 0) + (hexPrefix ? 2 : 0);
     int length = extra + zeros + n;
-    if (!spec.left && !spec.zero) sink.Repeat(' ', spec.width - length);
+    if (!field.left && !field.zero) sink.Repeat(' ', field.width - length);
     if (negative) sink.Put('-');
     if (hexPrefix) {
         sink.Put('0');
         sink.Put(upper ? 'X' : 'x');
     }
-    if (!spec.left && spec.zero) sink.Repeat('0', spec.width - length);
+    if (!field.left && field.zero) sink.Repeat('0', field.width - length);
     sink.Repeat('0', zeros);
     while (n > 0) sink.Put(text[--n]);
-    PadAfter(sink, spec, length);
+    PadAfter(sink, field, length);
 }
 
-void PutChar(Sink& sink, const Spec& spec, int value) {
-    PadBefore(sink, spec, 1);
-    if (spec.size == 'l' || spec.size == 'w') {
+void PutChar(Sink& sink, const Field& field, int value) {
+    PadBefore(sink, field, 1);
+    if (field.size == 'l' || field.size == 'w') {
         WCHAR wide[2] = {(WCHAR)value, 0};
         char bytes[4];
         size_t pos = 0;
@@ -132,46 +132,46 @@ void PutChar(Sink& sink, const Spec& spec, int value) {
     } else {
         sink.Put((char)value);
     }
-    PadAfter(sink, spec, 1);
+    PadAfter(sink, field, 1);
 }
 
-void Convert(Sink& sink, const Spec& spec, va_list* args) {
-    switch (spec.type) {
+void Convert(Sink& sink, const Field& field, va_list* args) {
+    switch (field.type) {
         case 's':
-            if (spec.size == 'l' || spec.size == 'w')
-                PutWide(sink, spec, va_arg(*args, const WCHAR*));
+            if (field.size == 'l' || field.size == 'w')
+                PutWide(sink, field, va_arg(*args, const WCHAR*));
             else
-                PutNarrow(sink, spec, va_arg(*args, const char*));
+                PutNarrow(sink, field, va_arg(*args, const char*));
             break;
         case 'S':
-            PutWide(sink, spec, va_arg(*args, const WCHAR*));
+            PutWide(sink, field, va_arg(*args, const WCHAR*));
             break;
         case 'c':
-            PutChar(sink, spec, va_arg(*args, int));
+            PutChar(sink, field, va_arg(*args, int));
             break;
         case 'd':
         case 'i': {
             int32_t value = va_arg(*args, int32_t);
             uint32_t magnitude = value < 0 ? 0u - (uint32_t)value : (uint32_t)value;
-            PutNumber(sink, spec, magnitude, value < 0, 10, false, 1);
+            PutNumber(sink, field, magnitude, value < 0, 10, false, 1);
             break;
         }
         case 'u':
-            PutNumber(sink, spec, va_arg(*args, uint32_t), false, 10, false, 1);
+            PutNumber(sink, field, va_arg(*args, uint32_t), false, 10, false, 1);
             break;
         case 'x':
         case 'X':
-            PutNumber(sink, spec, va_arg(*args, uint32_t), false, 16, spec.type == 'X', 1);
+            PutNumber(sink, field, va_arg(*args, uint32_t), false, 16, field.type == 'X', 1);
             break;
         case 'p': {
-            Spec plain;
-            plain.width = spec.width;
-            plain.left = spec.left;
+            Field plain;
+            plain.width = field.width;
+            plain.left = field.left;
             PutNumber(sink, plain, (uintptr_t)va_arg(*args, void*), false, 16, true, 16);
             break;
         }
         default:  // an unknown type stands for itself, "%%" included
-            sink.Put(spec.type);
+            sink.Put(field.type);
     }
 }
 
@@ -187,10 +187,10 @@ int wvsprintfA(LPSTR out, LPCSTR format, va_list args) {
             sink.Put(*f);
             continue;
         }
-        Spec spec;
-        f = ParseSpec(f + 1, spec);
+        Field field;
+        f = ParseField(f + 1, field);
         if (!*f) break;
-        Convert(sink, spec, &ap);
+        Convert(sink, field, &ap);
     }
     va_end(ap);
     return sink.Finish();

@@ -25,6 +25,7 @@ const ULONG kSuperSpeedCapable = 0x02;
 const ULONG kOperatingAtSuperSpeedPlus = 0x04;
 const ULONG kSuperSpeedPlusCapable = 0x08;
 
+const DWORD kSpeedLow = 0;
 const DWORD kSpeedFull = 1;
 const DWORD kSpeedHigh = 2;
 const DWORD kSpeedSuper = 3;
@@ -189,9 +190,13 @@ void CUsbDevInfo::AddPortRecord(HANDLE hub, const char* hubPath, int port, const
     rec->bcdUSB = desc.bcdUSB;
     rec->ConnState = (WORD)conn.ConnectionStatus;
     rec->DeviceIsHub = conn.DeviceIsHub ? 1 : 0;
-    // The basic query has a low-speed flag in this byte; it is kept as is.
-    rec->DevMaxSpeed = conn.Speed;
-    rec->ConnSpeed = conn.Speed;
+    DWORD speed = conn.Speed;
+    // The basic query answers a low-speed flag in this byte, not a speed.
+    // Systems that have only that query drive no high-speed ports, so a
+    // device without the flag runs at full speed.
+    if (UseBasicQuery()) speed = conn.Speed ? kSpeedLow : kSpeedFull;
+    rec->DevMaxSpeed = speed;
+    rec->ConnSpeed = speed;
     if (rec->DeviceIsHub && rec->bcdUSB == 0x0200) rec->HubIs2xCapable = QueryHub2xCapable(hub);
     if (v2 != NULL) ApplyV2Speeds(rec, *v2);
 

@@ -78,13 +78,16 @@ TEST(UsbWalk, AllocatesOnlyRecordsAndTheNodeList) {
                                nodes * (int)sizeof(tarvel::DevNodeRecord));
 }
 
-TEST(UsbWalk, BasicQueryKeepsTheLowSpeedByte) {
+// The basic answer flags low speed instead of naming a speed: a flagged
+// device is low speed, any other full speed, never the flag's raw value.
+TEST(UsbWalk, BasicQueryTurnsTheLowSpeedFlagIntoASpeed) {
     Walk w(Machine(R"({"name": "R", "ports": 2, "connections": {
         "1": {"speed": 0}, "2": {"speed": 2}}})"), 0x0501, 0);
     ASSERT_EQ(w.info->PortCount, 2);
-    EXPECT_EQ(w.Port(0).ConnSpeed, 1u);
-    EXPECT_EQ(w.Port(1).ConnSpeed, 0u);
-    EXPECT_EQ(w.Port(1).DevMaxSpeed, 0u);
+    EXPECT_EQ(w.Port(0).ConnSpeed, 0u);
+    EXPECT_EQ(w.Port(0).DevMaxSpeed, 0u);
+    EXPECT_EQ(w.Port(1).ConnSpeed, 1u);
+    EXPECT_EQ(w.Port(1).DevMaxSpeed, 1u);
 }
 
 TEST(UsbWalk, NoControllersGiveNoListAndFalse) {

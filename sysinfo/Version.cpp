@@ -61,6 +61,17 @@ int GetFileVersionNumbers(const char* path, FileVersionRecord& record) {
     return ok ? 1 : 0;
 }
 
+// RTL_OSVERSIONINFOEXW and OSVERSIONINFOEXA name the six fields alike.
+template <typename Info>
+static void CopyVersionFields(const Info& info, OsVersionRecord& record) {
+    record.Major = info.dwMajorVersion;
+    record.Minor = info.dwMinorVersion;
+    record.Build = info.dwBuildNumber;
+    record.ServicePackMajor = info.wServicePackMajor;
+    record.ProductType = info.wProductType;
+    record.SuiteMask = info.wSuiteMask;
+}
+
 static void ReadReportedVersion(OsVersionRecord& record) {
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     auto rtlGetVersion = LookUpProc<RtlGetVersion_t>(ntdll, "RtlGetVersion");
@@ -69,25 +80,14 @@ static void ReadReportedVersion(OsVersionRecord& record) {
         RTL_OSVERSIONINFOEXW info;
         MemFill(&info, 0, sizeof info);
         info.dwOSVersionInfoSize = sizeof info;
-        if (rtlGetVersion(&info) != 0) return;
-        record.Major = info.dwMajorVersion;
-        record.Minor = info.dwMinorVersion;
-        record.Build = info.dwBuildNumber;
-        record.ServicePackMajor = info.wServicePackMajor;
-        record.ProductType = info.wProductType;
-        record.SuiteMask = info.wSuiteMask;
+        if (rtlGetVersion(&info) == 0) CopyVersionFields(info, record);
         return;
     }
     OSVERSIONINFOEXA info;
     MemFill(&info, 0, sizeof info);
     info.dwOSVersionInfoSize = sizeof info;
     GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info));
-    record.Major = info.dwMajorVersion;
-    record.Minor = info.dwMinorVersion;
-    record.Build = info.dwBuildNumber;
-    record.ServicePackMajor = info.wServicePackMajor;
-    record.ProductType = info.wProductType;
-    record.SuiteMask = info.wSuiteMask;
+    CopyVersionFields(info, record);
 }
 
 static void ReadPlatform(OsVersionRecord& record) {

@@ -18,6 +18,13 @@ std::string TempPath(const char* stem) {
     return std::string(buf) + stem;
 }
 
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
 std::string Drain(int fd) {
     std::string all;
     char buf[4096];
@@ -64,13 +71,6 @@ SimRun Run(const std::string& machinePath, const std::string& cmdline) {
 
 }  // namespace
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 SimRun RunSim(const std::string& machineJson, const std::string& cmdline) {
     if (machineJson.empty()) return Run("", cmdline);
     std::string path = TempPath(".json");
@@ -81,10 +81,6 @@ SimRun RunSim(const std::string& machineJson, const std::string& cmdline) {
     SimRun run = Run(path, cmdline);
     std::remove(path.c_str());
     return run;
-}
-
-SimRun RunSimFile(const std::string& machinePath, const std::string& cmdline) {
-    return Run(machinePath, cmdline);
 }
 
 std::string Crlf(const std::string& text) {

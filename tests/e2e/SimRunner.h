@@ -14,10 +14,5 @@ struct SimRun {
 // cmdline: the exact command line GetCommandLineA answers.
 SimRun RunSim(const std::string& machineJson, const std::string& cmdline);
 
-// The same with the machine taken from a file.
-SimRun RunSimFile(const std::string& machinePath, const std::string& cmdline);
-
 // Turns "\n" into "\r\n" so that expectations read like the program's formats.
 std::string Crlf(const std::string& text);
-
-std::string ReadFile(const std::string& path);

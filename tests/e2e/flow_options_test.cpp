@@ -65,7 +65,7 @@ TEST(FlowOptions, SixIdsAbortBeforeAnyLaterOption) {
 }
 
 TEST(FlowOptions, OverlongCommandLineIsRefused) {
-    SimRun run = RunSim(Machine(), "tarvel " + std::string(1300, 'x'));
+    SimRun run = RunSim(Machine(), "tarvel " + std::string(1273, 'x'));  // 1280 in all
     EXPECT_EQ(run.out, "\r\ncommand line too long -> abort\r\n");
     EXPECT_EQ(run.exitCode, 2);
     SimRun fits = RunSim(Machine(), "tarvel -na " + std::string(1268, 'x'));  // 1279 in all

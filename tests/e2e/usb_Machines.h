@@ -2,7 +2,7 @@
 #pragma once
 #include <string>
 
-#include "SimRunner.h"
+#include "flow_expect.h"
 
 namespace usbe2e {
 
@@ -37,11 +37,6 @@ inline std::string Lines(const std::string& out, const std::string& prefix) {
     return picked;
 }
 
-inline int Count(const std::string& text, const std::string& needle) {
-    int n = 0;
-    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
-        n++;
-    return n;
-}
+using flow::Count;
 
 }  // namespace usbe2e

@@ -11,6 +11,7 @@ static_assert(sizeof(USB_NODE_CONNECTION_INFORMATION) == 35, "connection info");
 static_assert(sizeof(USB_NODE_CONNECTION_INFORMATION_EX) == 35, "connection info ex");
 static_assert(sizeof(USB_NODE_CONNECTION_INFORMATION_EX_V2) == 16, "connection info v2");
 static_assert(sizeof(USB_NODE_INFORMATION) == 76, "node info");
+static_assert(offsetof(USB_NODE_INFORMATION, u.HubInformation.HubDescriptor.bNumberOfPorts) == 6, "ports");
 static_assert(offsetof(USB_NODE_CONNECTION_INFORMATION, DeviceDescriptor.idVendor) == 12, "idVendor");
 static_assert(offsetof(USB_NODE_CONNECTION_INFORMATION, LowSpeed) == 23, "LowSpeed");
 static_assert(offsetof(USB_NODE_CONNECTION_INFORMATION, DeviceIsHub) == 24, "DeviceIsHub");

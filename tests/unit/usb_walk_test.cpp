@@ -19,12 +19,10 @@ const char kHubBelowRoot[] = R"({"name": "ROOT1", "ports": 4, "connections": {
 
 }  // namespace
 
-TEST(UsbWalk, HubBeforeItsPortsAndChainsFromTheController) {
+TEST(UsbWalk, RecordsLinkByDriverKeyAndOnlyTheWalkAllocates) {
     Walk w(Machine(kHubBelowRoot));
     ASSERT_TRUE(w.found);
     ASSERT_EQ(w.info->PortCount, 3);
-    EXPECT_STREQ(w.Port(0).PortName, "1-1");
-    EXPECT_STREQ(w.Port(1).PortName, "1-3");
     EXPECT_STREQ(w.Port(2).PortName, "1-3-2");
     EXPECT_TRUE(w.Port(1).DeviceIsHub);
     EXPECT_FALSE(w.Port(2).DeviceIsHub);
@@ -33,18 +31,8 @@ TEST(UsbWalk, HubBeforeItsPortsAndChainsFromTheController) {
     EXPECT_EQ(w.Port(2).VendorID, 0x0781);
     EXPECT_EQ(w.Port(2).ProductID, 0x5581);
     EXPECT_EQ(w.Port(2).PortNumber, 2);
-    EXPECT_EQ(w.Port(0).ConnState, 1);
-    EXPECT_EQ(w.Port(1).bcdUSB, 0x0200);
-    // The 2.0 hub on port 3 is asked about on the hub it hangs on.
-    EXPECT_EQ(w.Count("DeviceIoControl \\\\.\\ROOT1 GET_HUB_CAPABILITIES"), 1);
-    EXPECT_EQ(w.Count("GET_HUB_CAPABILITIES"), 1);
     EXPECT_TRUE(w.Port(1).HubIs2xCapable);
     EXPECT_FALSE(w.Port(0).HubIs2xCapable);
-}
-
-TEST(UsbWalk, RecordsLinkByDriverKeyAndCopyTheirChain) {
-    Walk w(Machine(kHubBelowRoot));
-    ASSERT_EQ(w.info->PortCount, 3);
     ASSERT_NE(w.info->DevTree, nullptr);
     for (int i = 0; i < 3; i++) {
         tarvel::DevNodeRecord* node = w.Port(i).DevNode;
@@ -55,6 +43,12 @@ TEST(UsbWalk, RecordsLinkByDriverKeyAndCopyTheirChain) {
     // The node of the device below the hub has the hub's node as parent.
     EXPECT_EQ(w.Port(2).DevNode->Parent, w.Port(1).DevNode);
     EXPECT_EQ(w.Port(1).DevNode->Parent, nullptr);
+    // Records and the node list are all the walk keeps on the heap.
+    int nodes = w.info->DevTree->Count;
+    EXPECT_EQ(nodes, 3);
+    EXPECT_EQ(w.allocated, 3 * (int)sizeof(tarvel::UsbPortRecord) +
+                               (int)sizeof(tarvel::CUsbDevTree) +
+                               nodes * (int)sizeof(tarvel::DevNodeRecord));
 }
 
 TEST(UsbWalk, UnreadableKeysLinkByHubAndPortWithoutChain) {
@@ -66,16 +60,6 @@ TEST(UsbWalk, UnreadableKeysLinkByHubAndPortWithoutChain) {
     ASSERT_NE(w.Port(0).DevNode, nullptr);
     EXPECT_STREQ(w.Port(0).DevNode->DriverKey, "{other}\\0007");
     EXPECT_STREQ(w.Port(0).DevNode->PortChain, "");
-}
-
-TEST(UsbWalk, AllocatesOnlyRecordsAndTheNodeList) {
-    Walk w(Machine(kHubBelowRoot));
-    ASSERT_EQ(w.info->PortCount, 3);
-    int nodes = w.info->DevTree->Count;
-    EXPECT_EQ(nodes, 3);
-    EXPECT_EQ(w.allocated, 3 * (int)sizeof(tarvel::UsbPortRecord) +
-                               (int)sizeof(tarvel::CUsbDevTree) +
-                               nodes * (int)sizeof(tarvel::DevNodeRecord));
 }
 
 // The basic answer flags low speed instead of naming a speed: a flagged

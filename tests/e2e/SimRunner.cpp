@@ -15,6 +15,7 @@ std::string TempPath(const char* stem) {
     char buf[] = "/tmp/tarvel-e2e-XXXXXX";
     int fd = mkstemp(buf);
     if (fd >= 0) close(fd);
+    std::remove(buf);  // only its name is wanted, as the stem of ours
     return std::string(buf) + stem;
 }
 

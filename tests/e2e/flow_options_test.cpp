@@ -24,11 +24,27 @@ TEST(FlowOptions, NoArgumentsShowsTheBannerAndTheOutcome) {
     EXPECT_EQ(Sleeps(run.trace), "1 ");
 }
 
-TEST(FlowOptions, NoAboutKeepsOnlyTheOutcome) {
-    for (const char* line : {"tarvel -na", "tarvel /NA", "tarvel -nax", "tarvel -NAME"}) {
-        SimRun run = RunSim(Machine(), line);
-        EXPECT_EQ(run.out, kNoDevices) << line;
-        EXPECT_EQ(run.exitCode, 0) << line;
+TEST(FlowOptions, OutcomeAndExitCodeOfEachCommandLine) {
+    const std::string tooMany = "\r\ntoo many IDs -> abort\r\n";
+    struct Case {
+        std::string line, out;
+        int code;
+    } cases[] = {
+        {"tarvel -na", kNoDevices, 0},
+        {"tarvel /NA", kNoDevices, 0},
+        {"tarvel -nax", kNoDevices, 0},
+        {"tarvel -NAME", kNoDevices, 0},
+        {"tarvel x - / \"\"", Banner() + kNoDevices, 0},  // one character: ignored
+        {"tarvel 1-2 \"USB\\VID_0781&PID_5581\\X\" -na", kNoDevices, 0},  // IDs, no USB
+        {"tarvel a1 a2 a3 a4 a5 a6 -x", tooMany, 2},  // before the bad option
+        {"tarvel a1 -na a2 a3 a4 a5", kNoDevices, 0},  // options are no IDs
+        {"tarvel " + std::string(1273, 'x'), "\r\ncommand line too long -> abort\r\n", 2},  // 1280
+        {"tarvel -na " + std::string(1268, 'x'), kNoDevices, 0},                               // 1279
+    };
+    for (const Case& c : cases) {
+        SimRun run = RunSim(Machine(), c.line);
+        EXPECT_EQ(run.out, c.out) << c.line.substr(0, 40);
+        EXPECT_EQ(run.exitCode, c.code) << c.line.substr(0, 40);
     }
 }
 
@@ -40,34 +56,4 @@ TEST(FlowOptions, BadOrHelpOptionsShowTheUsage) {
         EXPECT_EQ(run.out, Banner() + Usage()) << line;
         EXPECT_EQ(run.exitCode, 2) << line;
     }
-}
-
-TEST(FlowOptions, SingleCharacterArgumentsAreIgnored) {
-    SimRun run = RunSim(Machine(), "tarvel x - / \"\"");
-    EXPECT_EQ(run.out, Banner() + kNoDevices);
-    EXPECT_EQ(run.exitCode, 0);
-}
-
-TEST(FlowOptions, IdsWithoutAnyUsbDevice) {
-    SimRun run = RunSim(Machine(), "tarvel 1-2 \"USB\\VID_0781&PID_5581\\X\" -na");
-    EXPECT_EQ(run.out, kNoDevices);
-    EXPECT_EQ(run.exitCode, 0);
-}
-
-TEST(FlowOptions, SixIdsAbortBeforeAnyLaterOption) {
-    SimRun six = RunSim(Machine(), "tarvel a1 a2 a3 a4 a5 a6 -x");
-    EXPECT_EQ(six.out, "\r\ntoo many IDs -> abort\r\n");
-    EXPECT_EQ(six.exitCode, 2);
-    // Options do not count as IDs, and five IDs are fine.
-    SimRun five = RunSim(Machine(), "tarvel a1 -na a2 a3 a4 a5");
-    EXPECT_EQ(five.out, kNoDevices);
-    EXPECT_EQ(five.exitCode, 0);
-}
-
-TEST(FlowOptions, OverlongCommandLineIsRefused) {
-    SimRun run = RunSim(Machine(), "tarvel " + std::string(1273, 'x'));  // 1280 in all
-    EXPECT_EQ(run.out, "\r\ncommand line too long -> abort\r\n");
-    EXPECT_EQ(run.exitCode, 2);
-    SimRun fits = RunSim(Machine(), "tarvel -na " + std::string(1268, 'x'));  // 1279 in all
-    EXPECT_EQ(fits.out, kNoDevices);
 }

@@ -43,57 +43,38 @@ TEST(UsbE2eInventory, LinkedAndUnlinkedDeviceBlocks) {
                             "\n"));
 }
 
-TEST(UsbE2eInventory, OrderAndControllerNumbers) {
+TEST(UsbE2eInventory, WalkOrderAndWhatIsSkipped) {
     // The second controller cannot be opened but keeps its number; one
-    // whose detail cannot be read gets none.
+    // whose detail cannot be read gets none. Ports whose query fails or
+    // whose status is not "connected" give no record, and a hub that
+    // cannot be named keeps its record but is not opened.
     std::string m = Machine(R"(
-        {"root_hub": {"ports": 4, "connections": {
+        {"root_hub": {"name": "ROOT1", "ports": 8, "connections": {
             "1": {},
+            "2": {"query": "fails"},
             "3": {"hub": {"ports": 4, "connections": {"2": {}}}},
-            "4": {}}}},
+            "4": {"status": 2, "hub": {"name": "BROKEN"}},
+            "5": {"hub": {"name": "EMPTY", "ports": 0}},
+            "6": {"hub": {"name": "WIDE", "ports": 255, "connections": {"255": {}}}},
+            "7": {"node_name": "fails", "hub": {"name": "NAMELESS", "connections": {"1": {}}}},
+            "8": {"vid": "0x2222"}}}},
         {"open": false, "root_hub": {"connections": {"1": {}}}},
         {"detail": false, "root_hub": {"connections": {"1": {}}}},
         {"root_hub": {"connections": {"2": {}}}})");
     SimRun run = RunSim(m, "tarvel -na");
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(Lines(run.out, "USB Port"), "USB Port     : 1-1\n"
-                                          "USB Port     : 1-3\n"
-                                          "USB Port     : 1-3-2\n"
-                                          "USB Port     : 1-4\n"
-                                          "USB Port     : 3-2\n");
-}
-
-TEST(UsbE2eInventory, HubsWithNoPortsAndWithAllPorts) {
-    std::string m = Machine(R"({"root_hub": {"name": "ROOT1", "ports": 2, "connections": {
-        "1": {"hub": {"name": "EMPTY", "ports": 0}},
-        "2": {"hub": {"name": "WIDE", "ports": 255, "connections": {"255": {}}}}}}})");
-    SimRun run = RunSim(m, "tarvel -na");
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(Lines(run.out, "USB Port"), "USB Port     : 1-1\n"
-                                          "USB Port     : 1-2\n"
-                                          "USB Port     : 1-2-255\n");
+    std::string chains;
+    for (const char* chain : {"1-1", "1-3", "1-3-2", "1-5", "1-6", "1-6-255", "1-7", "1-8", "3-2"})
+        chains += std::string("USB Port     : ") + chain + "\n";
+    EXPECT_EQ(Lines(run.out, "USB Port"), chains);
+    EXPECT_EQ(Count(run.trace, "BROKEN"), 0);
+    EXPECT_EQ(Count(run.trace, "CreateFileA \\\\.\\NAMELESS"), 0);
     EXPECT_EQ(Count(run.trace, "\\\\.\\EMPTY GET_NODE_CONNECTION"), 0);
     EXPECT_EQ(Count(run.trace, "CloseHandle \\\\.\\EMPTY"), 1);
     EXPECT_EQ(Count(run.trace, "\\\\.\\WIDE GET_NODE_CONNECTION_INFORMATION_EX "), 255);
     EXPECT_EQ(Count(run.trace, "\\\\.\\WIDE GET_NODE_CONNECTION_INFORMATION_EX 1 "), 1);
     EXPECT_EQ(Count(run.trace, "\\\\.\\WIDE GET_NODE_CONNECTION_INFORMATION_EX 255 "), 1);
     EXPECT_EQ(Count(run.trace, "\\\\.\\WIDE GET_NODE_CONNECTION_INFORMATION_EX 256 "), 0);
-}
-
-TEST(UsbE2eInventory, FailedQueriesAndOtherStatusesAreSkipped) {
-    SimRun run = RunSim(OneRootHub(R"("1": {"query": "fails"}, "2": {"vid": "0x2222"},
-        "3": {"status": 2, "hub": {"name": "BROKEN"}}, "4": {})"),
-                        "tarvel -na");
-    EXPECT_EQ(Lines(run.out, "USB Port"), "USB Port     : 1-2\nUSB Port     : 1-4\n");
-    EXPECT_EQ(Count(run.trace, "BROKEN"), 0);
-}
-
-TEST(UsbE2eInventory, DownstreamHubWithoutNameKeepsItsRecord) {
-    SimRun run = RunSim(OneRootHub(R"("1": {"node_name": "fails",
-        "hub": {"name": "NAMELESS", "connections": {"1": {}}}})"),
-                        "tarvel -na");
-    EXPECT_EQ(Lines(run.out, "USB Port"), "USB Port     : 1-1\n");
-    EXPECT_EQ(Count(run.trace, "CreateFileA \\\\.\\NAMELESS"), 0);
 }
 
 TEST(UsbE2eInventory, HubCapabilitiesOnlyForA20Hub) {
@@ -107,27 +88,23 @@ TEST(UsbE2eInventory, HubCapabilitiesOnlyForA20Hub) {
     EXPECT_EQ(Count(run.trace, "DeviceIoControl \\\\.\\ROOT1 GET_HUB_CAPABILITIES"), 1);
 }
 
-TEST(UsbE2eInventory, DisplayNameFallsBackToTheDescription) {
-    std::string m = OneRootHub(R"(
+TEST(UsbE2eInventory, DisplayNameFallbackAndFailureTexts) {
+    std::string m = Machine(R"({"root_hub": {"ports": 5, "connections": {
         "1": {"node": {"friendly_name": "", "description": "Desc One"}},
         "2": {"node": {"friendly_name": "-dash", "description": "Desc Two"}},
         "3": {"node": {"description": "Desc Three"}},
-        "4": {"node": {"friendly_name": "Friendly", "description": "Desc Four"}})");
+        "4": {"node": {"friendly_name": "Friendly", "description": "Desc Four"}},
+        "5": {"driver_key": "{k}\\0001", "node": {"instance_id": "USB\\X\\1",
+              "location": "Port_#0005.Hub_#0001", "description": {"cr": 19}, "driver": {"cr": 37}}}}}})");
     SimRun run = RunSim(m, "tarvel -na");
     EXPECT_EQ(Lines(run.out, "Name"), "Name         : Desc One\n"
                                       "Name         : Desc Two\n"
                                       "Name         : Desc Three\n"
-                                      "Name         : Friendly\n");
-}
-
-TEST(UsbE2eInventory, NodeFailureTextsAreShown) {
-    SimRun run = RunSim(OneRootHub(R"("1": {"driver_key": "{k}\\0001", "node": {
-        "instance_id": "USB\\X\\1", "location": "Port_#0001.Hub_#0001",
-        "description": {"cr": 19}, "driver": {"cr": 37}}})"),
-                        "tarvel -na");
-    // Linked by hub and port, since the node's key could not be read.
-    EXPECT_EQ(Lines(run.out, "Name"), "Name         : - (CR_FAILURE)\n");
-    EXPECT_EQ(Lines(run.out, "DriverKey"), "DriverKey    : - (CR_NO_SUCH_VALUE)\n");
+                                      "Name         : Friendly\n"
+                                      "Name         : - (CR_FAILURE)\n");
+    // Port 5 is linked by hub and port, since the node's key could not be read.
+    std::string keys = Lines(run.out, "DriverKey");
+    EXPECT_EQ(keys.substr(keys.rfind("DriverKey")), "DriverKey    : - (CR_NO_SUCH_VALUE)\n");
 }
 
 TEST(UsbE2eInventory, KeyOf44CharactersLinksOnlyByHubAndPort) {

@@ -37,7 +37,6 @@ std::string Drain(int fd) {
 SimRun Run(const std::string& machinePath, const std::string& cmdline) {
     SimRun run;
     std::string tracePath = TempPath(".trace");
-    std::string errPath = TempPath(".err");
     int outPipe[2];
     if (pipe(outPipe) != 0) return run;
     pid_t pid = fork();
@@ -45,8 +44,6 @@ SimRun Run(const std::string& machinePath, const std::string& cmdline) {
         dup2(outPipe[1], 1);
         close(outPipe[0]);
         close(outPipe[1]);
-        int errFd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(errFd, 2);
         int nul = open("/dev/null", O_RDONLY);
         dup2(nul, 0);
         if (!machinePath.empty()) setenv("TARVEL_MACHINE", machinePath.c_str(), 1);
@@ -62,11 +59,8 @@ SimRun Run(const std::string& machinePath, const std::string& cmdline) {
     int status = 0;
     waitpid(pid, &status, 0);
     if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
     run.trace = ReadFile(tracePath);
-    run.err = ReadFile(errPath);
     std::remove(tracePath.c_str());
-    std::remove(errPath.c_str());
     return run;
 }
 

@@ -4,10 +4,8 @@
 
 struct SimRun {
     std::string out;    // exact bytes of standard output
-    std::string err;    // standard error
     std::string trace;  // the call trace
     int exitCode = -1;  // -1 when it did not exit normally
-    int signal = 0;     // the signal that ended it, else 0
 };
 
 // machineJson: the machine description (empty: the built-in demo machine).

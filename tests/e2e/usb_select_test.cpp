@@ -59,6 +59,7 @@ TEST(UsbE2eSelect, WhatEachSelectionTakesAndItsExitCode) {
         SimRun run = RunSim(SelectMachine(), std::string("tarvel -na ") + c.ids);
         EXPECT_EQ(Chains(run), c.chains) << c.ids;
         EXPECT_EQ(run.exitCode, c.code) << c.ids;
+        EXPECT_EQ(Count(run.out, "Max Number"), 0) << c.ids;
         if (!*c.chains) EXPECT_EQ(run.out, Crlf("\nNo matching USB device found\n\n")) << c.ids;
     }
 }

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "platform/Platform.h"
-#include "platform/sim/Sim.h"
 
 namespace {
 
@@ -32,18 +31,7 @@ TEST(SimFormat, HexadecimalDigits) {
 TEST(SimFormat, StringsNarrowAndWide) {
     EXPECT_EQ(Format("[%8s][%-4s][%.2s]", "abc", "x", "hello"), "[     abc][x   ][he]");
     EXPECT_EQ(Format("%s", (const char*)nullptr), "(null)");
-    EXPECT_EQ(Format("%ws", u"Hub"), "Hub");
     EXPECT_EQ(Format("%c%c%%", 'o', 'k'), "ok%");
-}
-
-TEST(SimFormat, WideTextUsesTheAnsiCodePage) {
-    std::string error;
-    ASSERT_TRUE(tarvel::sim::LoadMachineJson(R"({"console": {"ansi_cp": 1252}})", error));
-    // e acute and the euro sign exist in 1252; a CJK character does not.
-    EXPECT_EQ(Format("%ws", u"\u00e9\u20ac\u4e2d"), "\xe9\x80?");
-    ASSERT_TRUE(tarvel::sim::LoadMachineJson(R"({"console": {"ansi_cp": 65001}})", error));
-    EXPECT_EQ(Format("%ws", u"\u00e9\U0001F600"), "\xc3\xa9\xf0\x9f\x98\x80");
-    ASSERT_TRUE(tarvel::sim::LoadMachineJson("{}", error));
 }
 
 TEST(SimFormat, OutputStopsAt1023Characters) {
@@ -60,19 +48,6 @@ TEST(SimFormat, OutputStopsAt1023Characters) {
     EXPECT_EQ(tarvel::wsprintfA(out, longText.c_str()), 1023);
     EXPECT_EQ(tarvel::wsprintfA(out, "%s", longText.substr(0, 1023).c_str()), 1023);
     EXPECT_EQ(tarvel::wsprintfA(out, "%s", longText.substr(0, 1022).c_str()), 1022);
-}
-
-TEST(SimFormat, ArgumentListForm) {
-    auto viaList = [](char* out, const char* format, ...) {
-        va_list args;
-        va_start(args, format);
-        int n = tarvel::wvsprintfA(out, format, args);
-        va_end(args);
-        return n;
-    };
-    char out[64];
-    EXPECT_EQ(viaList(out, "%u-%s-%X", 1u, "two", 3u), 7);
-    EXPECT_STREQ(out, "1-two-3");
 }
 
 }  // namespace

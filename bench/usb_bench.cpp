@@ -2,6 +2,7 @@
 // lists allow: 1024 connected ports and 1024 device nodes.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <string>
 
 #include "app/DeviceBlock.h"
@@ -27,12 +28,6 @@ std::string FullMachine() {
            root + "}}}]}}";
 }
 
-int CountLines(const std::string& text) {
-    int n = 0;
-    for (char c : text) n += c == '\n';
-    return n;
-}
-
 void Setup() {
     static bool ready = false;
     if (ready) return;
@@ -48,11 +43,10 @@ void Setup() {
 
 void BM_InventoryRun(benchmark::State& state) {
     Setup();
-    char id1[] = "*", id2[] = "USB\\VID_1234*", id3[] = "PORT_#0*", id4[] = "{36FC9E60*",
-         id5[] = "*&0&?*";
-    char* ids[] = {id1, id2, id3, id4, id5, NULL};
+    char id1[] = "USB\\VID_1234*", id2[] = "PORT_#0*";
+    char* ids[] = {id1, id2, NULL};
     tarvel::UsbPortRecord* found[tarvel::kMaxPorts];
-    int calls = 0, ports = 0, matches = 0;
+    int calls = 0, matches = 0;
     for (auto _ : state) {
         tarvel::sim::CaptureTrace(true);
         tarvel::sim::CaptureStdout(true);
@@ -60,13 +54,12 @@ void BM_InventoryRun(benchmark::State& state) {
         info->Enumerate();
         matches = info->FindDevices(ids, found, info->PortCount);
         for (int i = 0; i < info->PortCount; i++) tarvel::PrintDevice(*info->Ports[i]);
-        ports = info->PortCount;
         delete info;
-        calls = CountLines(tarvel::sim::CapturedTrace());
+        const std::string& trace = tarvel::sim::CapturedTrace();
+        calls = (int)std::count(trace.begin(), trace.end(), '\n');
     }
     tarvel::sim::CaptureTrace(false);
     tarvel::sim::CaptureStdout(false);
-    state.counters["ports"] = ports;
     state.counters["matches"] = matches;
     state.counters["traced_calls"] = calls;
 }

@@ -22,23 +22,20 @@ TEST(SimMachine, GivenValuesAndNumberForms) {
     Machine m;
     std::string error;
     ASSERT_TRUE(ParseMachine(R"({"system": {"os_version": ["0x6", 1, 7601],
-        "suite_mask": "0x0300", "ntdll_version": null, "exe_version": "3.2.1.65535",
-        "wow64": false},
-        "console": {"output_cp": 65001, "screen_attributes": null,
-                    "input": [[{"type": "key", "down": false, "vk": "0x41", "char": 65}], []]},
-        "clock": "virtual"})", m, error)) << error;
+        "suite_mask": "0x0300", "ntdll_version": null, "exe_version": "3.2.1.65535"},
+        "console": {"screen_attributes": null,
+                    "input": [[{"type": "key", "down": false, "vk": "0x41", "char": 65}], []]}})",
+                             m, error)) << error;
     EXPECT_EQ(m.system.os_major, 6u);
     EXPECT_EQ(m.system.suite_mask, 0x300u);
     EXPECT_TRUE(m.system.ntdll_version_given);
     EXPECT_FALSE(m.system.ntdll_version.has_value());
     EXPECT_EQ((*m.system.exe_version)[3], 65535u);
-    EXPECT_EQ(m.system.wow64, "false");
     EXPECT_FALSE(m.console.screen_attributes.has_value());
     ASSERT_EQ(m.console.input.size(), 2u);
     EXPECT_FALSE(m.console.input[0][0].down);
     EXPECT_EQ(m.console.input[0][0].vk, 0x41u);
     EXPECT_TRUE(m.console.input[1].empty());
-    EXPECT_TRUE(m.virtual_clock);
 }
 
 TEST(SimMachine, ErrorsNameTheKeyPath) {

@@ -24,22 +24,16 @@ std::string NestedHubs(int depth) {
 
 }  // namespace
 
-TEST(UsbHostile, OverlongRootHubNameIsCutInsideThePathArea) {
-    std::string name(300, 'R');
-    Walk w(Machine(R"({"name": ")" + name + R"(", "connections": {"1": {}}})"));
-    // The cut name opens no hub; what matters is the cut, terminated path.
-    std::string cut = "CreateFileA \\\\.\\" + std::string(255, 'R') + " -> fail";
-    EXPECT_EQ(w.Count(cut), 1) << w.trace;
-    EXPECT_EQ(w.info->PortCount, 0);
-}
-
-TEST(UsbHostile, OverlongDownstreamNameIsCut) {
-    std::string name(270, 'H');
-    Walk w(Machine(R"({"name": "R", "ports": 1, "connections": {"1": {"hub": {"name": ")" +
-                   name + R"("}}}})"));
-    std::string cut = "CreateFileA \\\\.\\" + std::string(255, 'H') + " -> fail";
-    EXPECT_EQ(w.Count(cut), 1) << w.trace;
+TEST(UsbHostile, OverlongHubNamesAreCutInsideThePathArea) {
+    // The cut names open no hub; what matters is the cut, terminated path.
+    Walk w(R"({"clock": "virtual", "usb": {"controllers": [{"root_hub": {"name": ")" +
+           std::string(300, 'R') + R"(", "connections": {"1": {}}}},
+        {"root_hub": {"name": "R", "ports": 1, "connections": {"1": {"hub": {"name": ")" +
+           std::string(270, 'H') + R"("}}}}}]}})");
+    EXPECT_EQ(w.Count("CreateFileA \\\\.\\" + std::string(255, 'R') + " -> fail"), 1) << w.trace;
+    EXPECT_EQ(w.Count("CreateFileA \\\\.\\" + std::string(255, 'H') + " -> fail"), 1) << w.trace;
     ASSERT_EQ(w.info->PortCount, 1);
+    EXPECT_STREQ(w.Port(0).PortName, "2-1");
 }
 
 TEST(UsbHostile, OverlongDriverKeyIsCutTo63) {

@@ -23,16 +23,16 @@ inline std::string OneRootHub(const std::string& connections, int ports = 4,
                    os);
 }
 
-// The lines of out that begin with prefix, each without its line end.
-inline std::string Lines(const std::string& out, const std::string& prefix) {
+// The values of the "Label        : value" lines of out with this label,
+// each followed by '|'.
+inline std::string Values(const std::string& out, const std::string& label) {
     std::string picked;
-    size_t at = 0;
-    while (at < out.size()) {
-        size_t end = out.find("\r\n", at);
+    for (size_t at = 0, end; at < out.size(); at = end + 2) {
+        end = out.find("\r\n", at);
         if (end == std::string::npos) end = out.size();
         std::string line = out.substr(at, end - at);
-        if (line.compare(0, prefix.size(), prefix) == 0) picked += line + "\n";
-        at = end + 2;
+        if (line.compare(0, label.size(), label) == 0 && line.size() >= 15 && line[13] == ':')
+            picked += line.substr(15) + "|";
     }
     return picked;
 }

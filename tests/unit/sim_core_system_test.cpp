@@ -1,5 +1,5 @@
-// Modules, paths, the heap, console input and control events of the
-// simulated machine, as the program relies on them.
+// Modules, the system path, the heap and control events of the simulated
+// machine, as the program relies on them.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -93,29 +93,6 @@ TEST_F(SimSystem, HeapKeepsSizesAndNoticesOverruns) {
     EXPECT_TRUE(HeapFree(heap, 0, block));
     EXPECT_FALSE(HeapFree(heap, 0, block));  // twice
     EXPECT_FALSE(HeapValidate(heap, 0, nullptr));
-}
-
-TEST_F(SimSystem, ConsoleInputComesInBatchesOfAtMostWhatIsAsked) {
-    Load(R"({"console": {"window": "own", "input": [
-        [{"type": "focus"}, {"type": "key", "vk": 16, "state": 16}],
-        [{"type": "key", "vk": 65, "char": 97}]]}})");
-    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
-    EXPECT_TRUE(SetConsoleMode(in, 7));
-    INPUT_RECORD records[4];
-    DWORD read = 99;
-    ASSERT_TRUE(ReadConsoleInputA(in, records, 1, &read));
-    EXPECT_EQ(read, 1u);
-    EXPECT_EQ(records[0].EventType, FOCUS_EVENT);
-    ASSERT_TRUE(ReadConsoleInputA(in, records, 4, &read));  // the rest of the batch
-    EXPECT_EQ(read, 1u);
-    EXPECT_EQ(records[0].Event.KeyEvent.wVirtualKeyCode, 16);
-    ASSERT_TRUE(ReadConsoleInputA(in, records, 4, &read));
-    EXPECT_EQ(records[0].Event.KeyEvent.uChar.AsciiChar, 'a');
-    EXPECT_FALSE(ReadConsoleInputA(in, records, 4, &read));
-
-    Load(R"({"console": {"stdin": "redirected", "input": [[{"type": "key", "char": 13}]]}})");
-    EXPECT_FALSE(SetConsoleMode(in, 7));
-    EXPECT_FALSE(ReadConsoleInputA(in, records, 4, &read));
 }
 
 BOOL TakesCtrlC(DWORD type) { return type == CTRL_C_EVENT; }

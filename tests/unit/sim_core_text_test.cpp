@@ -1,4 +1,4 @@
-// Code-page conversion and the string services, as Windows answers them.
+// Code-page conversion and case mapping, as Windows answers them.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -75,25 +75,6 @@ TEST(SimCodePage, CodePageNames) {
     EXPECT_STREQ(info.CodePageName, "720");
     Load(R"({"console": {"cp_info": false}})");
     EXPECT_FALSE(tarvel::GetCPInfoExA(437, 0, &info));
-}
-
-TEST(SimStrings, CopyNumberAndTrim) {
-    char out[8];
-    memset(out, 'x', sizeof out);
-    EXPECT_EQ(tarvel::lstrcpynA(out, "abcdef", 4), out);
-    EXPECT_EQ(std::string(out, 5), std::string("abc\0x", 5));  // always terminated
-    tarvel::lstrcpynA(out, "zzz", 1);
-    EXPECT_STREQ(out, "");
-    // Leading decimal digits only.
-    for (auto c : {std::make_pair("-5", -5), {"12ab3", 12}, {"", 0}, {"-", 0}, {"0x10", 0}})
-        EXPECT_EQ(tarvel::StrToIntA(c.first), c.second) << c.first;
-    char text[] = "  \tUSB Hub \t ";
-    EXPECT_TRUE(tarvel::StrTrimA(text, " \t"));
-    EXPECT_STREQ(text, "USB Hub");
-    EXPECT_FALSE(tarvel::StrTrimA(text, " \t"));
-    char blanks[] = "   ";
-    EXPECT_TRUE(tarvel::StrTrimA(blanks, " "));
-    EXPECT_STREQ(blanks, "");
 }
 
 TEST(SimStrings, CaseMappingOfTheAnsiCodePage) {

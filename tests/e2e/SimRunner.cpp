@@ -19,24 +19,15 @@ std::string TempPath(const char* stem) {
     return std::string(buf) + stem;
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+}  // namespace
 
-std::string Drain(int fd) {
-    std::string all;
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(fd, buf, sizeof buf)) > 0) all.append(buf, n);
-    return all;
-}
-
-SimRun Run(const std::string& machinePath, const std::string& cmdline) {
+SimRun RunSim(const std::string& machineJson, const std::string& cmdline) {
     SimRun run;
-    std::string tracePath = TempPath(".trace");
+    std::string tracePath = TempPath(".trace"), machinePath;
+    if (!machineJson.empty()) {
+        machinePath = TempPath(".json");
+        std::ofstream(machinePath, std::ios::binary) << machineJson;
+    }
     int outPipe[2];
     if (pipe(outPipe) != 0) return run;
     pid_t pid = fork();
@@ -44,8 +35,7 @@ SimRun Run(const std::string& machinePath, const std::string& cmdline) {
         dup2(outPipe[1], 1);
         close(outPipe[0]);
         close(outPipe[1]);
-        int nul = open("/dev/null", O_RDONLY);
-        dup2(nul, 0);
+        dup2(open("/dev/null", O_RDONLY), 0);
         if (!machinePath.empty()) setenv("TARVEL_MACHINE", machinePath.c_str(), 1);
         else unsetenv("TARVEL_MACHINE");
         setenv("TARVEL_CMDLINE", cmdline.c_str(), 1);
@@ -54,27 +44,18 @@ SimRun Run(const std::string& machinePath, const std::string& cmdline) {
         _exit(127);
     }
     close(outPipe[1]);
-    run.out = Drain(outPipe[0]);
+    char buf[4096];
+    for (ssize_t n; (n = read(outPipe[0], buf, sizeof buf)) > 0;) run.out.append(buf, n);
     close(outPipe[0]);
     int status = 0;
     waitpid(pid, &status, 0);
     if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
-    run.trace = ReadFile(tracePath);
+    std::ifstream trace(tracePath, std::ios::binary);
+    std::stringstream text;
+    text << trace.rdbuf();
+    run.trace = text.str();
     std::remove(tracePath.c_str());
-    return run;
-}
-
-}  // namespace
-
-SimRun RunSim(const std::string& machineJson, const std::string& cmdline) {
-    if (machineJson.empty()) return Run("", cmdline);
-    std::string path = TempPath(".json");
-    {
-        std::ofstream out(path, std::ios::binary);
-        out << machineJson;
-    }
-    SimRun run = Run(path, cmdline);
-    std::remove(path.c_str());
+    if (!machinePath.empty()) std::remove(machinePath.c_str());
     return run;
 }
 

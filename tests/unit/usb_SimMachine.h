@@ -20,8 +20,7 @@ public:
     explicit Walk(const std::string& machine, tarvel::DWORD version = 0x1000,
                   tarvel::DWORD servicePack = 0, int diagLevel = 0) {
         std::string error;
-        loaded = tarvel::sim::LoadMachineJson(machine, error);
-        EXPECT_TRUE(loaded) << error;
+        EXPECT_TRUE(tarvel::sim::LoadMachineJson(machine, error)) << error;
         tarvel::SetHeapHandle(tarvel::GetProcessHeap());
         static bool lockReady = false;
         if (!lockReady) tarvel::InitializeCriticalSection(&tarvel::ResultTextLock);
@@ -57,7 +56,6 @@ public:
         return n;
     }
 
-    bool loaded = false;
     bool found = false;
     tarvel::CUsbDevInfo* info = nullptr;
     std::unique_ptr<tarvel::CConsole> console;

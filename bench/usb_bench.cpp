@@ -43,8 +43,10 @@ void Setup() {
 
 void BM_InventoryRun(benchmark::State& state) {
     Setup();
-    char id1[] = "USB\\VID_1234*", id2[] = "PORT_#0*";
-    char* ids[] = {id1, id2, NULL};
+    // Five IDs, each matched against a different text of every port.
+    char id1[] = "USB\\VID_1234&PID_5678*", id2[] = "PORT_#0*", id3[] = "{36FC9E60-*}\\*",
+         id4[] = "*.HUB_#000?", id5[] = "**";
+    char* ids[] = {id1, id2, id3, id4, id5, NULL};
     tarvel::UsbPortRecord* found[tarvel::kMaxPorts];
     int calls = 0, matches = 0;
     for (auto _ : state) {

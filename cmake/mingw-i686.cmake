@@ -1,14 +1,4 @@
-# Cross build for i686 Windows with mingw-w64. The program links no runtime
-# library, so the thread model of the compiler variant does not matter.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build for i686 Windows with mingw-w64.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(TARVEL_MINGW_PREFIX i686-w64-mingw32)
-find_program(CMAKE_C_COMPILER NAMES ${TARVEL_MINGW_PREFIX}-gcc-posix ${TARVEL_MINGW_PREFIX}-gcc-win32 ${TARVEL_MINGW_PREFIX}-gcc REQUIRED)
-find_program(CMAKE_CXX_COMPILER NAMES ${TARVEL_MINGW_PREFIX}-g++-posix ${TARVEL_MINGW_PREFIX}-g++-win32 ${TARVEL_MINGW_PREFIX}-g++ REQUIRED)
-find_program(CMAKE_RC_COMPILER NAMES ${TARVEL_MINGW_PREFIX}-windres REQUIRED)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${TARVEL_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

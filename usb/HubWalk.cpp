@@ -38,22 +38,34 @@ bool UseBasicQuery() {
 
 bool UseV2Query() { return OsVersion.EffectiveVersion >= 0x0602; }
 
-void ReadDriverKey(HANDLE hub, int port, char* field, int width) {
+// The driver-key and connection-name answers share their layout: the
+// connection index, ActualLength, then the UTF-16 name.
+static_assert(offsetof(USB_NODE_CONNECTION_DRIVERKEY_NAME, DriverKeyName) ==
+                  offsetof(USB_NODE_CONNECTION_NAME, NodeName),
+              "name answers");
+
+// Asks the hub for a name belonging to the device on port, in an area of
+// areaSize bytes, and converts what of it lies inside the area into out.
+bool QueryPortName(HANDLE hub, DWORD code, int port, DWORD areaSize, char* out, int outSize) {
     union {
-        USB_NODE_CONNECTION_DRIVERKEY_NAME name;
-        BYTE area[kDriverKeyAreaSize];
+        USB_NODE_CONNECTION_NAME name;
+        BYTE area[kNodeNameAreaSize];  // the larger of the two areas
     } answer;
     MemFill(&answer, 0, sizeof(answer));
     answer.name.ConnectionIndex = port;
     DWORD bytes = 0;
-    if (!DeviceIoControl(hub, IOCTL_USB_GET_NODE_CONNECTION_DRIVERKEY_NAME, &answer,
-                         kDriverKeyAreaSize, &answer, kDriverKeyAreaSize, &bytes, NULL)) {
+    if (!DeviceIoControl(hub, code, &answer, areaSize, &answer, areaSize, &bytes, NULL))
+        return false;
+    int units = NameUnits(answer.name.ActualLength, areaSize,
+                          offsetof(USB_NODE_CONNECTION_NAME, NodeName));
+    WideToText(CP_ACP, answer.name.NodeName, units, out, outSize);
+    return true;
+}
+
+void ReadDriverKey(HANDLE hub, int port, char* field, int width) {
+    if (!QueryPortName(hub, IOCTL_USB_GET_NODE_CONNECTION_DRIVERKEY_NAME, port,
+                       kDriverKeyAreaSize, field, width))
         FailureText(field, width, GetLastErrorName());
-        return;
-    }
-    int units = NameUnits(answer.name.ActualLength, kDriverKeyAreaSize,
-                          offsetof(USB_NODE_CONNECTION_DRIVERKEY_NAME, DriverKeyName));
-    WideToText(CP_ACP, answer.name.DriverKeyName, units, field, width);
 }
 
 // Asked of the hub that the port belongs to, not of the hub on the port.
@@ -206,21 +218,8 @@ void CUsbDevInfo::AddPortRecord(HANDLE hub, const char* hubPath, int port, const
 }
 
 bool CUsbDevInfo::ReadDownstreamPath(HANDLE hub, int port, char* pathArea) {
-    union {
-        USB_NODE_CONNECTION_NAME name;
-        BYTE area[kNodeNameAreaSize];
-    } answer;
-    MemFill(&answer, 0, sizeof(answer));
-    answer.name.ConnectionIndex = port;
-    DWORD bytes = 0;
-    if (!DeviceIoControl(hub, IOCTL_USB_GET_NODE_CONNECTION_NAME, &answer, kNodeNameAreaSize,
-                         &answer, kNodeNameAreaSize, &bytes, NULL))
-        return false;
-    int units = NameUnits(answer.name.ActualLength, kNodeNameAreaSize,
-                          offsetof(USB_NODE_CONNECTION_NAME, NodeName));
-    WideToText(CP_ACP, answer.name.NodeName, units, pathArea + kPathPrefixLength,
-               kPathAreaSize - kPathPrefixLength);
-    return true;
+    return QueryPortName(hub, IOCTL_USB_GET_NODE_CONNECTION_NAME, port, kNodeNameAreaSize,
+                         pathArea + kPathPrefixLength, kPathAreaSize - kPathPrefixLength);
 }
 
 }  // namespace tarvel

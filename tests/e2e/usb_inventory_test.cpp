@@ -149,3 +149,46 @@ TEST(UsbE2eInventory, QueryChoiceByVersion) {
         EXPECT_EQ(Count(run.trace, "GET_NODE_CONNECTION_INFORMATION_EX_V2 "), c.v2);
     }
 }
+
+// The whole conversation of one walk: every query once per port, in order,
+// the capability query for the 2.0 hub on the hub being walked, the hub
+// below walked while its parent stays open, every handle closed.
+TEST(UsbE2eInventory, OneWalkAsksEachQueryOncePerPortInOrder) {
+    SimRun run = RunSim(Machine(R"({"path": "\\\\?\\HC1", "root_hub": {"name": "ROOT1",
+        "ports": 3, "connections": {
+            "1": {},
+            "2": {"bcd_usb": "0x0200", "hub": {"name": "HUB2", "ports": 1, "connections": {"1": {}}}},
+            "3": {"status": 0}}}})"),
+                        "tarvel -na");
+    const std::string hub = "DeviceIoControl \\\\.\\";
+    const std::string walk =
+        "SetupDiGetClassDevsA hostcontroller -> ok\n"
+        "CreateFileA \\\\?\\HC1 -> ok\n"
+        "DeviceIoControl \\\\?\\HC1 GET_ROOT_HUB_NAME -> 1\n"
+        "CreateFileA \\\\.\\ROOT1 -> ok\n" +
+        hub + "ROOT1 GET_NODE_INFORMATION -> 1\n" +
+        hub + "ROOT1 GET_NODE_CONNECTION_INFORMATION_EX 1 -> 1\n" +
+        hub + "ROOT1 GET_NODE_CONNECTION_INFORMATION_EX_V2 1 -> 1\n" +
+        hub + "ROOT1 GET_NODE_CONNECTION_DRIVERKEY_NAME 1 -> 1\n" +
+        hub + "ROOT1 GET_NODE_CONNECTION_INFORMATION_EX 2 -> 1\n" +
+        hub + "ROOT1 GET_NODE_CONNECTION_INFORMATION_EX_V2 2 -> 1\n" +
+        hub + "ROOT1 GET_NODE_CONNECTION_DRIVERKEY_NAME 2 -> 1\n" +
+        hub + "ROOT1 GET_HUB_CAPABILITIES -> 1\n" +
+        hub + "ROOT1 GET_NODE_CONNECTION_NAME 2 -> 1\n"
+        "CreateFileA \\\\.\\HUB2 -> ok\n" +
+        hub + "HUB2 GET_NODE_INFORMATION -> 1\n" +
+        hub + "HUB2 GET_NODE_CONNECTION_INFORMATION_EX 1 -> 1\n" +
+        hub + "HUB2 GET_NODE_CONNECTION_INFORMATION_EX_V2 1 -> 1\n" +
+        hub + "HUB2 GET_NODE_CONNECTION_DRIVERKEY_NAME 1 -> 1\n"
+        "CloseHandle \\\\.\\HUB2\n" +
+        hub + "ROOT1 GET_NODE_CONNECTION_INFORMATION_EX 3 -> 1\n"
+        "CloseHandle \\\\.\\ROOT1\n"
+        "CloseHandle \\\\?\\HC1\n"
+        "SetupDiDestroyDeviceInfoList hostcontroller\n"
+        "SetupDiGetClassDevsA hub -> ok\n"
+        "SetupDiDestroyDeviceInfoList hub\n";
+    size_t from = run.trace.find("SetupDiGetClassDevsA hostcontroller");
+    ASSERT_NE(from, std::string::npos);
+    EXPECT_EQ(run.trace.substr(from, walk.size()), walk);
+    EXPECT_EQ(run.exitCode, 0);
+}

@@ -1,5 +1,5 @@
-// The simulated machine as loaded from its JSON description (see
-// ../shared machine format contract, mirrored in tests/e2e/README.md).
+// The simulated machine as loaded from its JSON description; the keys and
+// their defaults are read by ParseMachine and ParseUsbSection.
 #pragma once
 #include <cstdint>
 #include <optional>

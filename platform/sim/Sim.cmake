@@ -9,7 +9,7 @@ find_package(nlohmann_json 3 REQUIRED)
 
 file(GLOB TARVEL_SIM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/sim/*.cpp)
 list(REMOVE_ITEM TARVEL_SIM_SOURCES ${CMAKE_SOURCE_DIR}/platform/sim/SimMain.cpp)
-list(APPEND TARVEL_SIM_SOURCES ${CMAKE_SOURCE_DIR}/platform/Layouts.cpp)
+list(APPEND TARVEL_SIM_SOURCES ${TARVEL_PLATFORM_SHARED_SOURCES})
 
 add_library(tarvel_sim STATIC ${TARVEL_SIM_SOURCES})
 target_include_directories(tarvel_sim PUBLIC ${CMAKE_SOURCE_DIR})

@@ -97,8 +97,8 @@ CONFIGRET CM_Get_Sibling(PDEVINST sibling, DEVINST node, ULONG flags);
 CONFIGRET CM_Get_DevNode_Registry_PropertyW(DEVINST node, ULONG property, PULONG type,
                                             PVOID buffer, PULONG length, ULONG flags);
 
-// The interface classes the walk asks for (defined here so that no
-// import library is needed for them).
+// The interface classes the walk asks for (defined in platform/Guids.cpp,
+// so that no import library is needed for them).
 extern const GUID GUID_DEVINTERFACE_USB_HOST_CONTROLLER;
 extern const GUID GUID_DEVINTERFACE_USB_HUB;
 

@@ -61,13 +61,7 @@ public:
     // An integer, or a string in C hexadecimal form.
     bool Number(const json& value, const std::string& path, uint32_t max, uint32_t& out) {
         uint64_t n = 0;
-        bool ok = false;
-        if (value.is_number_unsigned()) {
-            n = value.get<uint64_t>();
-            ok = true;
-        } else if (value.is_string()) {
-            ok = ParseHex(value.get<std::string>(), n);
-        }
+        bool ok = JsonNumber(value, n);
         if (!ok || n > max)
             return Fail(path, "expected a number from 0 to " + std::to_string(max));
         out = (uint32_t)n;
@@ -98,14 +92,6 @@ public:
     }
 
 private:
-    static bool ParseHex(const std::string& s, uint64_t& n) {
-        if (s.size() < 3 || s.size() > 10 || s[0] != '0' || (s[1] != 'x' && s[1] != 'X'))
-            return false;
-        if (s.find_first_not_of("0123456789abcdefABCDEF", 2) != std::string::npos) return false;
-        n = strtoull(s.c_str() + 2, nullptr, 16);
-        return true;
-    }
-
     std::string& error_;
 };
 
@@ -260,6 +246,20 @@ bool ParseMachine(const std::string& text, Machine& machine, std::string& error)
     }
     json usb = doc.contains("usb") ? doc["usb"] : json();
     return ParseUsbSection(usb, machine.usb, error);
+}
+
+bool JsonNumber(const json& value, uint64_t& out) {
+    if (value.is_number_unsigned()) {
+        out = value.get<uint64_t>();
+        return true;
+    }
+    if (!value.is_string()) return false;
+    const std::string& s = value.get_ref<const std::string&>();
+    if (s.size() < 3 || s.size() > 10 || s[0] != '0' || (s[1] != 'x' && s[1] != 'X'))
+        return false;
+    if (s.find_first_not_of("0123456789abcdefABCDEF", 2) != std::string::npos) return false;
+    out = strtoull(s.c_str() + 2, nullptr, 16);
+    return true;
 }
 
 }  // namespace tarvel::sim

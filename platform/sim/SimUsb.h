@@ -73,6 +73,10 @@ struct UsbSection {
     uint32_t anonymous_count = 0;
 };
 
+// A number of a machine description: a JSON integer, or a string in C
+// hexadecimal form ("0x0781") of at most 32 bits. False for anything else.
+bool JsonNumber(const nlohmann::json& value, uint64_t& out);
+
 // Validates and takes the "usb" object. On error returns false and sets
 // error to one line naming the key path (for example "usb.controllers[0].open").
 bool ParseUsbSection(const nlohmann::json& usb, UsbSection& out, std::string& error);

@@ -106,23 +106,7 @@ bool JsonReader::Code(const json& j, const std::string& path, uint32_t& out) {
 
 bool JsonReader::Value(const json& j, const std::string& path, uint32_t max, uint32_t& out) {
     uint64_t value = 0;
-    bool ok = false;
-    if (j.is_number_unsigned()) {
-        value = j.get<uint64_t>();
-        ok = true;
-    } else if (j.is_string()) {
-        const std::string& s = j.get_ref<const std::string&>();
-        ok = s.size() > 2 && s[0] == '0' && s[1] == 'x';
-        for (size_t i = 2; ok && i < s.size(); i++) {
-            char c = s[i];
-            int digit = c >= '0' && c <= '9'   ? c - '0'
-                        : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                        : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                               : -1;
-            value = value * 16 + uint64_t(digit);
-            ok = digit >= 0 && value <= 0xFFFFFFFF;
-        }
-    }
+    bool ok = JsonNumber(j, value);
     if (ok && value <= max) {
         out = uint32_t(value);
         return true;

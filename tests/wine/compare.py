@@ -1,0 +1,166 @@
+#!/usr/bin/env python3
+"""Runs the cases of machines/cases.json on tarvel-sim and on tarvel64.exe
+under wine64 on the fake USB stack (usbstack.py), and compares stdout byte
+for byte and the exit code. The one difference allowed is the banner's
+platform text: (x64) for tarvel64.exe, (Win32) for the simulated program.
+
+    compare.py cases
+    compare.py [--wine W] [--stack DIR] PREFIX make
+    compare.py [--wine W] PREFIX shutdown
+    compare.py [--wine W] PREFIX exe EXE
+    compare.py --sim SIM [--wine W] --exe EXE PREFIX run CASE ...
+    compare.py --sim SIM sim CASE ...
+
+`run` loads each case's machine once and runs all its command lines on both
+sides; `sim` runs the simulated side alone; `exe` runs another test program
+in the prefix and passes on its exit code.
+"""
+import argparse
+import difflib
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, HERE)
+import usbstack  # noqa: E402
+
+CASES_FILE = os.path.join(HERE, "machines", "cases.json")
+BANNER_X64 = b"Tarvel V"
+
+
+def load_cases():
+    with open(CASES_FILE, encoding="utf-8") as f:
+        cases = json.load(f)
+    cases.pop("_", None)
+    return cases
+
+
+def machine_file(case, directory):
+    """The case's machine with its system overrides, as a file both sides read."""
+    with open(os.path.join(ROOT, case["machine"]), encoding="utf-8") as f:
+        machine = json.load(f)
+    if "system" in case:
+        machine.setdefault("system", {}).update(case["system"])
+    path = os.path.join(directory, "machine.json")
+    with open(path, "w", encoding="utf-8") as f:
+        json.dump(machine, f, ensure_ascii=False)
+    return path
+
+
+def command_line(args):
+    # Quoted as Wine quotes the arguments it passes on, so that both sides
+    # see the same command line.
+    quoted = ['"%s"' % a if not a or " " in a or "\t" in a else a for a in args]
+    return " ".join(["tarvel"] + quoted)
+
+
+def run_sim(sim, machine, args):
+    env = dict(os.environ, TARVEL_MACHINE=machine, TARVEL_CMDLINE=command_line(args))
+    env.pop("TARVEL_TRACE", None)
+    result = subprocess.run([sim], env=env, stdin=subprocess.DEVNULL, capture_output=True,
+                            timeout=60)
+    return result.stdout, result.returncode
+
+
+def as_simulated(out):
+    """tarvel64.exe's output with the banner's platform text of the
+    simulated 32-bit program."""
+    if not out.startswith(BANNER_X64):
+        return out
+    first, sep, rest = out.partition(b"\r\n")
+    return first.replace(b" (x64) ", b" (Win32) ", 1) + sep + rest
+
+
+def show_diff(expected, got):
+    lines = difflib.unified_diff(
+        [repr(line)[2:-1] for line in expected.splitlines(keepends=True)],
+        [repr(line)[2:-1] for line in got.splitlines(keepends=True)],
+        "tarvel-sim", "tarvel64.exe under wine64", lineterm="", n=2)
+    return "\n".join("    " + line for line in lines)
+
+
+def check(label, expected_exit, sim_result, wine_result):
+    """Failure messages for one command line; empty when both sides agree."""
+    (sim_out, sim_code), (wine_out, wine_code) = sim_result, wine_result
+    errors = []
+    if sim_code != expected_exit:
+        errors.append(f"tarvel-sim exited with {sim_code}, the case expects {expected_exit}")
+    if wine_code != sim_code:
+        errors.append(f"tarvel64.exe exited with {wine_code}, tarvel-sim with {sim_code}")
+    if as_simulated(wine_out) != sim_out:
+        errors.append("stdout differs:\n" + show_diff(sim_out, as_simulated(wine_out)))
+    return [f"{label}: {e}" for e in errors]
+
+
+def run_case(a, name, case):
+    failures = []
+    with tempfile.TemporaryDirectory() as directory:
+        machine = machine_file(case, directory)
+        started = time.monotonic()
+        usbstack.load_machine(a.wine, a.prefix, machine)
+        print(f"{name}: machine loaded in {time.monotonic() - started:.1f} s")
+        for run in case["runs"]:
+            label = f"{name} {command_line(run['args'])}"
+            sim_result = run_sim(a.sim, machine, run["args"])
+            wine_result = usbstack.run_tarvel(a.wine, a.prefix, a.exe, run["args"])
+            errors = check(label, run["exit"], sim_result, wine_result)
+            print("\n".join(errors) if errors else f"{label}: same bytes, exit {sim_result[1]}")
+            failures += errors
+    return failures
+
+
+def sim_case(a, name, case):
+    failures = []
+    with tempfile.TemporaryDirectory() as directory:
+        machine = machine_file(case, directory)
+        for run in case["runs"]:
+            out, code = run_sim(a.sim, machine, run["args"])
+            if code != run["exit"]:
+                failures.append(f"{name} {command_line(run['args'])}: exit {code}, "
+                                f"expected {run['exit']}")
+    return failures
+
+
+def main(argv):
+    if argv == ["cases"]:
+        print(";".join(load_cases()), end="")
+        return 0
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--wine", default=usbstack.DEFAULT_WINE)
+    parser.add_argument("--stack", default=usbstack.DEFAULT_STACK)
+    parser.add_argument("--sim")
+    parser.add_argument("--exe")
+    parser.add_argument("prefix", nargs="?")
+    parser.add_argument("action", choices=["make", "shutdown", "exe", "run", "sim"])
+    parser.add_argument("names", nargs="*")
+    a = parser.parse_args(argv)
+    if a.action == "make":
+        usbstack.make_prefix(a.wine, a.prefix, a.stack)
+        return 0
+    if a.action == "shutdown":
+        usbstack.shutdown(a.wine, a.prefix)
+        return 0
+    if a.action == "exe":
+        out, code = usbstack.run_tarvel(a.wine, a.prefix, a.names[0], a.names[1:])
+        sys.stdout.buffer.write(out)
+        return code
+    cases = load_cases()
+    failures = []
+    for name in a.names or list(cases):
+        if a.action == "sim":
+            failures += sim_case(a, name, cases[name])
+        else:
+            failures += run_case(a, name, cases[name])
+    for failure in failures if a.action == "sim" else []:
+        print(failure)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

@@ -1,0 +1,393 @@
+#!/usr/bin/env python3
+"""Runs tarvel64.exe under wine64 on a USB stack that a machine file
+describes: tarvelusb.sys plays the controllers, hubs and devices, the
+stand-in cfgmgr32.dll answers the device-node queries (tests/wine/README.md).
+
+    usbstack.py [--wine W] [--stack DIR] PREFIX make
+    usbstack.py [--wine W] [--stack DIR] PREFIX load MACHINE.json
+    usbstack.py [--wine W] PREFIX run EXE [ARG ...]
+    usbstack.py [--wine W] PREFIX shutdown
+    usbstack.py [--wine W] [--stack DIR] PREFIX one MACHINE.json EXE [ARG ...]
+
+`run` and `one` write the program's exact stdout and exit with its code.
+"""
+import argparse
+import json
+import os
+import random
+import shutil
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+DEFAULT_WINE = "/usr/lib/wine/wine64"
+DEFAULT_STACK = os.path.join(ROOT, "build", "win64", "tests", "wine", "stack")
+
+SERVICE_KEY = r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services\tarvelusb"
+PARAMETERS_KEY = SERVICE_KEY + r"\Parameters"
+HUB_GUID = "{f18a0e88-c30c-11d0-8815-00a0c906bed8}"
+CR_NO_SUCH_VALUE = 0x25
+# Node properties: machine key -> the value stem the stand-in reads.
+PROPERTIES = {"friendly_name": "FriendlyName", "description": "DeviceDesc",
+              "location": "Location", "driver": "Driver"}
+
+
+class Unexpressible(Exception):
+    """The machine uses something a driver under Wine cannot answer."""
+
+
+# ---- the machine's usb section, resolved as the simulator resolves it ----
+
+def number(value):
+    return int(value, 16) if isinstance(value, str) else int(value)
+
+
+class Resolver:
+    """Walks a usb section in file order, filling every default and numbering
+    hubs, ports and nodes exactly as the simulated machine does, and yields
+    the flat topology the driver reads."""
+
+    def __init__(self):
+        self.controllers, self.hubs, self.nodes = [], [], []
+        self.listed_ports = 0
+        self.problems = []
+
+    def refuse(self, path, why):
+        self.problems.append(f"{path}: {why}")
+
+    def resolve(self, usb):
+        for key in ("controller_set", "hub_set"):
+            if usb.get(key, "ok") != "ok":
+                self.refuse(f"usb.{key}", "a set that fails")
+        if "hub_set_order" in usb:
+            self.refuse("usb.hub_set_order", "Wine orders the hub set itself")
+        for i, c in enumerate(usb.get("controllers", [])):
+            self.controller(c, f"usb.controllers[{i}]", i)
+        seen = {}
+        for n in self.nodes:
+            if n["parent"] is None and n["controller"] is None:
+                continue  # not reachable, never created
+            key = n["instance_id"].upper()
+            if key in seen:
+                self.refuse(n["path"], f"instance ID {n['instance_id']} is also {seen[key]}'s")
+            seen[key] = n["path"]
+        if self.problems:
+            raise Unexpressible("; ".join(self.problems))
+        return self
+
+    def controller(self, c, path, index):
+        if not c.get("detail", True):
+            self.refuse(path + ".detail", "every interface detail can be read")
+        node = self.node(None, path + ".node", {
+            "instance_id": "PCI\\VEN_8086&DEV_A36D&SUBSYS_00000000&REV_10\\3&11583659&0&%d" % index,
+            "description": "USB xHCI Compliant Host Controller",
+            "friendly_name": {"cr": CR_NO_SUCH_VALUE}, "location": {"cr": CR_NO_SUCH_VALUE},
+            "driver": {"cr": CR_NO_SUCH_VALUE}})
+        node["controller"] = len(self.controllers)
+        entry = {"open": c.get("open", True), "root_hub": None}
+        self.controllers.append(entry)
+        if c.get("root_hub") is not None:
+            hub = self.hub(c["root_hub"], path + ".root_hub", None)
+            entry["root_hub"] = hub
+            if self.hubs[hub]["node"] is not None:
+                self.nodes[self.hubs[hub]["node"]]["parent"] = node["index"]
+
+    def hub(self, j, path, port):
+        index = len(self.hubs)
+        walk = index + 1
+        h = {"walk": walk, "open": j.get("open", True), "node_info": j.get("node_info", True),
+             "ports": number(j.get("ports", 4)), "ports_listed": {}, "node": None}
+        self.hubs.append(h)
+        if port:
+            h["name"] = "USB#VID_%04X&PID_%04X#6&2b8c9a1&0&%d#%s" % (port["vid"], port["pid"],
+                                                                     walk, HUB_GUID)
+        else:
+            h["name"] = "USB#ROOT_HUB30#4&2a0c1f5&0&%d#%s" % (walk, HUB_GUID)
+        h["name"] = j.get("name", h["name"])
+        caps = j.get("capabilities", True)
+        h["caps"] = 2 if caps == "fails" else 1 if caps else 0
+        if not j.get("interface_detail", True):
+            self.refuse(path + ".interface_detail", "every interface detail can be read")
+        if "interface_path" in j:
+            self.refuse(path + ".interface_path", "Wine derives it from the node's instance ID")
+        if port:
+            h["node"] = port["node"]
+        elif j.get("node", {}) is not None:
+            h["node"] = self.node(j.get("node"), path + ".node", {
+                "instance_id": "USB\\ROOT_HUB30\\4&2A0C1F5&0&%d" % walk,
+                "description": "USB Root Hub (USB 3.0)",
+                "friendly_name": {"cr": CR_NO_SUCH_VALUE}, "location": {"cr": CR_NO_SUCH_VALUE},
+                "driver": {"cr": CR_NO_SUCH_VALUE}})["index"]
+        if h["node"] is not None:
+            self.nodes[h["node"]]["hub"] = index
+        children = []
+        for key in sorted(j.get("connections", {}), key=int):
+            p = self.port(j["connections"][key], f"{path}.connections.{key}", int(key), h)
+            if p["node"] is not None:
+                children.append(p["node"])
+        for i, extra in enumerate(j.get("extra_nodes", [])):
+            children.append(self.node(extra, f"{path}.extra_nodes[{i}]", {
+                "instance_id": "USB\\VID_0000&PID_0000\\X%d" % (len(self.nodes) + 1),
+                "description": "USB Device",
+                "friendly_name": {"cr": CR_NO_SUCH_VALUE}, "location": {"cr": CR_NO_SUCH_VALUE},
+                "driver": {"cr": CR_NO_SUCH_VALUE}})["index"])
+        if h["node"] is not None:
+            for child in children:
+                self.nodes[child]["parent"] = h["node"]
+        return index
+
+    def port(self, j, path, num, hub):
+        p = {"number": num, "query_ok": j.get("query", "ok") == "ok",
+             "status": number(j.get("status", 1)), "vid": number(j.get("vid", 0x1234)),
+             "pid": number(j.get("pid", 0x5678)), "bcd_usb": number(j.get("bcd_usb", 0x0200)),
+             "speed": number(j.get("speed", 2)), "node_name_ok": j.get("node_name", "ok") == "ok",
+             "hub": None, "node": None}
+        has_hub = j.get("hub") is not None
+        p["is_hub"] = j.get("is_hub", has_hub)
+        v2 = j.get("v2", {"protocols": 7, "flags": 3} if p["speed"] == 3 else
+                    {"protocols": 3, "flags": 0})
+        p["v2_ok"] = v2 != "fails"
+        p["protocols"] = number(v2.get("protocols", 3 if p["speed"] != 3 else 7)) if p["v2_ok"] else 0
+        p["flags"] = number(v2.get("flags", 0 if p["speed"] != 3 else 3)) if p["v2_ok"] else 0
+        key = j.get("driver_key", "{36fc9e60-c465-11cf-8056-444553540000}\\%04d" % self.listed_ports)
+        self.listed_ports += 1
+        p["driver_key"] = key if isinstance(key, str) else ""
+        p["driver_key_error"] = 0 if isinstance(key, str) else number(key["error"])
+        if j.get("node", {}) is not None:
+            p["node"] = self.node(j.get("node"), path + ".node", {
+                "instance_id": "USB\\VID_%04X&PID_%04X\\5&1a2b3c4d&0&%d" % (p["vid"], p["pid"], num),
+                "description": "Generic USB Hub" if p["is_hub"] else "USB Input Device",
+                "location": "Port_#%04d.Hub_#%04d" % (num, hub["walk"]),
+                "friendly_name": {"cr": CR_NO_SUCH_VALUE},
+                "driver": key if isinstance(key, str) else {"cr": CR_NO_SUCH_VALUE}})["index"]
+        hub["ports_listed"][num] = p
+        if has_hub:
+            p["hub"] = self.hub(j["hub"], path + ".hub", p)
+        return p
+
+    def node(self, j, path, defaults):
+        j = j or {}
+        n = {"index": len(self.nodes), "path": path, "parent": None, "controller": None,
+             "hub": None}
+        given = dict(defaults)
+        given.update({k: v for k, v in j.items() if k in defaults or k in ("status", "problem")})
+        if isinstance(given["instance_id"], dict):
+            self.refuse(path + ".instance_id", "a node under Wine always has an instance ID")
+            given["instance_id"] = "TARVEL\\UNREADABLE\\%d" % n["index"]
+        n["instance_id"] = given["instance_id"]
+        values = {}
+        status = given.get("status", 0x0180200A)
+        if isinstance(status, dict):
+            values["TarvelStatusCr"] = ("dword", number(status["cr"]))
+        else:
+            values["TarvelStatus"] = ("dword", number(status))
+            values["TarvelProblem"] = ("dword", number(given.get("problem", 0)))
+        for key, stem in PROPERTIES.items():
+            v = given.get(key, {"cr": CR_NO_SUCH_VALUE})
+            if isinstance(v, dict):
+                values["Tarvel" + stem + "Cr"] = ("dword", number(v["cr"]))
+            else:
+                values["Tarvel" + stem] = ("sz", v)
+        n["values"] = values
+        self.nodes.append(n)
+        return n
+
+
+# ---- the flat registry form ----
+
+def reg_hex(data):
+    return ",".join("%02x" % b for b in data)
+
+
+def reg_value(name, kind, value):
+    if kind == "dword":
+        return '"%s"=dword:%08x' % (name, value & 0xFFFFFFFF)
+    if kind == "sz":
+        return '"%s"=hex(1):%s' % (name, reg_hex((value + "\0").encode("utf-16-le")))
+    return '"%s"=hex:%s' % (name, reg_hex(value))
+
+
+def port_blob(p):
+    import struct
+    return struct.pack("<IIIHHHBBIIIIII", 1, p["query_ok"], p["status"], p["vid"], p["pid"],
+                       p["bcd_usb"], p["speed"], 1 if p["is_hub"] else 0, p["v2_ok"],
+                       p["protocols"], p["flags"], p["driver_key_error"], p["node_name_ok"],
+                       0 if p["hub"] is None else p["hub"] + 1)
+
+
+def reachable(r):
+    """Indices of the nodes the driver can create: a controller's node and
+    everything below it through nodes; new index by old."""
+    keep = {}
+    for n in r.nodes:
+        if n["controller"] is not None or (n["parent"] is not None and n["parent"] in keep):
+            keep[n["index"]] = len(keep)
+    return keep
+
+
+def wine_version(system):
+    """The Wine version name that puts the program on the same query path as
+    the machine's os_version: the V2 query from 6.2 on, else the _EX query.
+    Wine64 reports no Windows XP without a service pack, so the basic query
+    of that one version cannot be reached."""
+    major, minor = (number(v) for v in system.get("os_version", [10, 0, 19045])[:2])
+    if (major, minor) == (5, 1) and number(system.get("service_pack", 0)) == 0:
+        raise Unexpressible("system.os_version: Windows XP without a service pack")
+    return "win10" if (major << 8 | minor) >= 0x0602 else "win7"
+
+
+def registry_text(r, generation, version="win10"):
+    keep = reachable(r)
+    lines = ["Windows Registry Editor Version 5.00", "",
+             r"[HKEY_CURRENT_USER\Software\Wine]", reg_value("Version", "sz", version), "",
+             f"[-{PARAMETERS_KEY}]", "",
+             f"[{PARAMETERS_KEY}]",
+             reg_value("Generation", "dword", generation),
+             reg_value("Controllers", "dword", len(r.controllers)),
+             reg_value("Hubs", "dword", len(r.hubs)),
+             reg_value("Nodes", "dword", len(keep)), ""]
+    for i, c in enumerate(r.controllers):
+        lines += [f"[{PARAMETERS_KEY}\\Controller{i}]", reg_value("Open", "dword", int(c["open"])),
+                  reg_value("RootHub", "dword", 0 if c["root_hub"] is None else c["root_hub"] + 1),
+                  ""]
+    for i, h in enumerate(r.hubs):
+        node = keep.get(h["node"]) if h["node"] is not None else None
+        lines += [f"[{PARAMETERS_KEY}\\Hub{i}]", reg_value("Name", "sz", h["name"]),
+                  reg_value("Open", "dword", int(h["open"])),
+                  reg_value("NodeInfo", "dword", int(h["node_info"])),
+                  reg_value("Ports", "dword", h["ports"]), reg_value("Caps", "dword", h["caps"]),
+                  reg_value("Node", "dword", 0 if node is None else node + 1)]
+        for num, p in sorted(h["ports_listed"].items()):
+            if num <= h["ports"]:
+                lines.append(reg_value(f"Port{num}", "binary", port_blob(p)))
+                lines.append(reg_value(f"DriverKey{num}", "sz", p["driver_key"]))
+        lines.append("")
+    for old, new in keep.items():
+        n = r.nodes[old]
+        lines += [f"[{PARAMETERS_KEY}\\Node{new}]", reg_value("InstanceId", "sz", n["instance_id"]),
+                  reg_value("Parent", "dword", 0 if n["parent"] is None else keep[n["parent"]] + 1),
+                  reg_value("Controller", "dword",
+                            0 if n["controller"] is None else n["controller"] + 1),
+                  reg_value("Hub", "dword", 0 if n["hub"] is None else n["hub"] + 1)]
+        lines += [reg_value(name, kind, v) for name, (kind, v) in sorted(n["values"].items())]
+        lines.append("")
+    return "\r\n".join(lines) + "\r\n"
+
+
+# ---- wine ----
+
+def wine_env(prefix, standin=False):
+    # No Gecko/Mono installers and no desktop window on boot.
+    overrides = "mscoree,mshtml=;winemenubuilder.exe=d"
+    if standin:
+        overrides += ";cfgmgr32=n,b"
+    env = dict(os.environ)
+    env.update(WINEPREFIX=os.path.abspath(prefix), WINEDEBUG=env.get("TARVEL_WINEDEBUG", "-all"),
+               WINEDLLOVERRIDES=overrides, DISPLAY="")
+    return env
+
+
+def wine_call(wine, prefix, args, timeout=120, **kwargs):
+    result = subprocess.run(["timeout", str(timeout), wine] + args, env=wine_env(prefix),
+                            stdin=subprocess.DEVNULL, capture_output=True, **kwargs)
+    if result.returncode != 0:
+        raise RuntimeError(f"{' '.join(args)} exited with {result.returncode}: "
+                           f"{result.stderr.decode(errors='replace')[-2000:]}")
+    return result
+
+
+def harness_dir(prefix):
+    return os.path.join(prefix, "drive_c", "tarvel")
+
+
+def make_prefix(wine, prefix, stack=DEFAULT_STACK):
+    """A fresh prefix with the driver installed for an empty machine and, when
+    it was built, the stand-in cfgmgr32.dll in system32."""
+    shutdown(wine, prefix)
+    shutil.rmtree(prefix, ignore_errors=True)
+    wine_call(wine, prefix, ["wineboot", "-i"], timeout=180)
+    system32 = os.path.join(prefix, "drive_c", "windows", "system32")
+    shutil.copy(os.path.join(stack, "tarvelusb.sys"), os.path.join(system32, "drivers"))
+    standin = os.path.join(stack, "cfgmgr32.dll")
+    if os.path.exists(standin):
+        shutil.copy(standin, system32)
+    os.makedirs(harness_dir(prefix), exist_ok=True)
+    for name in ("tarvelusb.inf", "tarvelctl.exe"):
+        shutil.copy(os.path.join(stack, name), harness_dir(prefix))
+    wine_call(wine, prefix, [r"C:\tarvel\tarvelctl.exe", "install", r"C:\tarvel\tarvelusb.inf"])
+    wine_call(wine, prefix, [r"C:\tarvel\tarvelctl.exe", "wait", "0", "30000"])
+
+
+def load_machine(wine, prefix, machine_json_path, timeout_ms=60000):
+    """Gives the driver the machine's usb section and starts a new session in
+    which it presents exactly that; returns when every node has started."""
+    with open(machine_json_path, encoding="utf-8") as f:
+        machine = json.load(f)
+    r = Resolver().resolve(machine.get("usb") or {})
+    version = wine_version(machine.get("system") or {})
+    generation = random.randint(1, 0x7FFFFFFF)
+    path = os.path.join(harness_dir(prefix), "machine.reg")
+    with open(path, "w", encoding="utf-16", newline="") as f:
+        f.write(registry_text(r, generation, version))
+    wine_call(wine, prefix, ["reg", "import", r"C:\tarvel\machine.reg"])
+    # The driver reads its topology once, when it loads: end the session
+    # (the wineserver saves the registry as it goes) and start a new one.
+    shutdown(wine, prefix)
+    wine_call(wine, prefix, [r"C:\tarvel\tarvelctl.exe", "wait", str(generation),
+                             str(timeout_ms)], timeout=timeout_ms // 1000 + 60)
+    return r
+
+
+def run_tarvel(wine, prefix, exe, args, timeout=60):
+    """tarvel64.exe's exact stdout bytes and exit code."""
+    result = subprocess.run(["timeout", str(timeout), wine, exe] + list(args),
+                            env=wine_env(prefix, standin=True), stdin=subprocess.DEVNULL,
+                            capture_output=True)
+    return result.stdout, result.returncode
+
+
+def shutdown(wine, prefix):
+    # The wineserver of this prefix only.
+    if not os.path.isdir(prefix):
+        return
+    server = os.path.join(os.path.dirname(wine), "wineserver")
+    subprocess.run(["timeout", "60", server, "-k"], env=wine_env(prefix),
+                   stdin=subprocess.DEVNULL, capture_output=True)
+    subprocess.run(["timeout", "60", server, "-w"], env=wine_env(prefix),
+                   stdin=subprocess.DEVNULL, capture_output=True)
+
+
+def main(argv):
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--wine", default=DEFAULT_WINE)
+    parser.add_argument("--stack", default=DEFAULT_STACK, help="where tarvelusb.sys and the rest are")
+    parser.add_argument("prefix")
+    parser.add_argument("action", choices=["make", "load", "run", "shutdown", "one"])
+    parser.add_argument("rest", nargs=argparse.REMAINDER)
+    a = parser.parse_args(argv)
+    try:
+        if a.action == "make":
+            make_prefix(a.wine, a.prefix, a.stack)
+        elif a.action == "load":
+            load_machine(a.wine, a.prefix, a.rest[0])
+        elif a.action == "shutdown":
+            shutdown(a.wine, a.prefix)
+        else:
+            if a.action == "one":
+                if not os.path.isdir(os.path.join(a.prefix, "drive_c", "tarvel")):
+                    make_prefix(a.wine, a.prefix, a.stack)
+                load_machine(a.wine, a.prefix, a.rest.pop(0))
+            out, code = run_tarvel(a.wine, a.prefix, a.rest[0], a.rest[1:])
+            sys.stdout.buffer.write(out)
+            return code
+    except (Unexpressible, RuntimeError) as e:
+        print(f"usbstack: {e}", file=sys.stderr)
+        return 125
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

@@ -5,6 +5,7 @@
 
 #include <unordered_map>
 
+#include "platform/sim/Sim.h"
 #include "platform/sim/SimCore.h"
 
 namespace tarvel::sim {
@@ -38,6 +39,8 @@ bool GuardIntact(const unsigned char* block, size_t size) {
 
 // Blocks from an earlier run stay valid: the caller may still hold them.
 void ResetHeap() { H().corrupt = false; }
+
+size_t LiveHeapBlocks() { return H().blocks.size(); }
 
 }  // namespace tarvel::sim
 

@@ -4,6 +4,13 @@ if(TARVEL_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
     add_link_options(-fsanitize=address,undefined)
 endif()
+# libFuzzer targets (clang only): every library gets the fuzzer's coverage.
+option(TARVEL_FUZZ "Build the libFuzzer targets" OFF)
+if(TARVEL_FUZZ)
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+                        -fno-sanitize-recover=all)
+    add_link_options(-fsanitize=address,undefined)
+endif()
 
 find_package(nlohmann_json 3 REQUIRED)
 
@@ -30,4 +37,8 @@ add_subdirectory(${CMAKE_SOURCE_DIR}/tests ${CMAKE_BINARY_DIR}/tests)
 option(TARVEL_BENCH "Build the benchmark" OFF)
 if(TARVEL_BENCH)
     add_subdirectory(${CMAKE_SOURCE_DIR}/bench ${CMAKE_BINARY_DIR}/bench)
+endif()
+
+if(TARVEL_FUZZ)
+    add_subdirectory(${CMAKE_SOURCE_DIR}/fuzz ${CMAKE_BINARY_DIR}/fuzz)
 endif()

@@ -34,6 +34,9 @@ void SetExitHook(void (*hook)(unsigned code));
 // Critical sections initialised and not yet deleted.
 int LiveCriticalSections();
 
+// Blocks of the process heap allocated and not yet freed.
+size_t LiveHeapBlocks();
+
 // Delivers a console control event (CTRL_C_EVENT ...) to the installed
 // handlers, the last installed first; true when one of them handled it.
 bool RaiseCtrlEvent(unsigned type);

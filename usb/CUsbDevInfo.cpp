@@ -45,7 +45,7 @@ bool ReadControllerPath(HDEVINFO set, DWORD index, char* path, bool& exists) {
 
 }  // namespace
 
-CUsbDevInfo::CUsbDevInfo() : DevTree(NULL), PortCount(0), WalkTop(NULL) {
+CUsbDevInfo::CUsbDevInfo() : DevTree(NULL), PortCount(0), WalkTop(NULL), WalkedHubCount(0) {
     for (int i = 0; i < kMaxPorts; i++) Ports[i] = NULL;
 }
 
@@ -77,6 +77,7 @@ bool CUsbDevInfo::Enumerate() {
         CloseHandle(controller);
     }
     SetupDiDestroyDeviceInfoList(set);
+    ForgetWalkedHubs();
 
     DevTree = new CUsbDevTree;
     DevTree->Build();

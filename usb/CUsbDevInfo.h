@@ -8,6 +8,9 @@
 namespace tarvel {
 
 const int kMaxPorts = 1024;
+// Every hub but a root hub hangs on a port that has a record, so a stack
+// that fills this has long filled the port list.
+const int kMaxWalkedHubs = 2 * kMaxPorts;
 
 // One hub being walked; the frames of the current descent form a chain
 // from the hub walked last up to the root hub.
@@ -64,6 +67,10 @@ private:
     void LinkPortsToNodes();
 
     const HubWalkFrame* WalkTop;  // the hub being walked, or null
+    // Paths of the hubs walked so far in this Enumerate.
+    char* WalkedHubs[kMaxWalkedHubs];
+    int WalkedHubCount;
+    void ForgetWalkedHubs();
 };
 
 // 3 when the port has no device node or its node reports a problem, else 0.

@@ -96,12 +96,22 @@ void ApplyV2Speeds(UsbPortRecord* rec, const USB_NODE_CONNECTION_INFORMATION_EX_
 
 // A hub is walked only when the port chains below it fit PortName and it is
 // none of the hubs being walked: a hub that names its own ancestor would
-// otherwise be walked without end.
+// otherwise be walked without end. Nor is a hub walked twice: a stack that
+// names one hub on several ports would repeat its devices under new chains,
+// doubling the walk at every level.
 bool CUsbDevInfo::MayWalkHub(const char* hubPath, const char* chainPrefix) const {
     if (lstrlenA(chainPrefix) + kLongestPortSuffix > kPortNameMax) return false;
     for (const HubWalkFrame* frame = WalkTop; frame != NULL; frame = frame->Up)
         if (lstrcmpiA(frame->HubPath, hubPath) == 0) return false;
+    if (WalkedHubCount == kMaxWalkedHubs) return false;
+    for (int i = 0; i < WalkedHubCount; i++)
+        if (lstrcmpiA(WalkedHubs[i], hubPath) == 0) return false;
     return true;
+}
+
+void CUsbDevInfo::ForgetWalkedHubs() {
+    for (int i = 0; i < WalkedHubCount; i++) HeapDelete(WalkedHubs[i]);
+    WalkedHubCount = 0;
 }
 
 void CUsbDevInfo::HubEnumerate(const char* hubPath, const char* chainPrefix) {
@@ -121,6 +131,7 @@ void CUsbDevInfo::HubEnumerate(const char* hubPath, const char* chainPrefix) {
         return;
     }
     int ports = node.info.u.HubInformation.HubDescriptor.bNumberOfPorts;
+    WalkedHubs[WalkedHubCount++] = DupString(hubPath);
 
     HubWalkFrame frame = {hubPath, WalkTop};
     WalkTop = &frame;

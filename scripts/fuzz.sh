@@ -37,7 +37,7 @@ for target in "${targets[@]}"; do
         echo "!! $target failed; inputs in $artifacts/"
         status=1
     else
-        grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|#[0-9]+ +DONE)' \
+        grep -E '^(Done|stat::peak_rss_mb)' \
             "$build/$target.log" || true
     fi
 done

@@ -7,6 +7,7 @@ packages=(
     googletest libgtest-dev libbenchmark-dev nlohmann-json3-dev
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
     wine64
+    clang libclang-rt-14-dev
 )
 
 missing=()

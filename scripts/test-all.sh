@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian machine and runs every test: the unit, simulated
 # end-to-end and Windows-build tests (wine64 included), then the unit and
-# simulated suites again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# simulated suites again under AddressSanitizer and UndefinedBehaviorSanitizer,
+# then each libFuzzer target for a minute.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -15,3 +16,5 @@ cmake -S . -B build/linux-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARVEL_SANITI
 cmake --build build/linux-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build/linux-asan --output-on-failure -j"$jobs"
+
+scripts/fuzz.sh 60

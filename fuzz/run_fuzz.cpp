@@ -20,6 +20,7 @@
 #include "runtime/CConsole.h"
 #include "runtime/CRTreplace.h"
 #include "runtime/CmdLine.h"
+#include "sysinfo/ErrorNames.h"
 #include "usb/CUsbDevInfo.h"
 
 namespace {
@@ -63,6 +64,7 @@ Expected Inventory(const std::string& machine, std::vector<std::string> ids) {
     tarvel::sim::LoadMachineJson(machine, error);
     tarvel::CConsole console;
     tarvel::Console = &console;
+    tarvel::InitializeCriticalSection(&tarvel::ResultTextLock);  // as start-up does
     tarvel::CUsbDevInfo* info = new tarvel::CUsbDevInfo;
     info->Enumerate();
     Expected e;
@@ -81,6 +83,7 @@ Expected Inventory(const std::string& machine, std::vector<std::string> ids) {
         if (tarvel::DeviceStatus(*port) == 3) e.exitCode = 3;
     }
     delete info;
+    tarvel::DeleteCriticalSection(&tarvel::ResultTextLock);
     tarvel::Console = nullptr;
     return e;
 }

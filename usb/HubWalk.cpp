@@ -80,6 +80,14 @@ BOOL QueryHub2xCapable(HANDLE hub) {
     return (caps & 1) != 0;
 }
 
+// An enumeration in the driver kit, but a driver may answer any number:
+// read it as the ULONG it occupies, never as an out-of-range enumeration.
+ULONG ConnectionStatus(const USB_NODE_CONNECTION_INFORMATION_EX& conn) {
+    ULONG status = 0;
+    MemMove(&status, &conn.ConnectionStatus, sizeof status);
+    return status;
+}
+
 void ApplyV2Speeds(UsbPortRecord* rec, const USB_NODE_CONNECTION_INFORMATION_EX_V2& v2) {
     ULONG protocols = v2.SupportedUsbProtocols.ul;
     ULONG flags = v2.Flags.ul;
@@ -162,7 +170,7 @@ void CUsbDevInfo::HubEnumerate(const char* hubPath, const char* chainPrefix) {
                                    &bytes, NULL);
         DbgPrintf(4, "UDI_2 res=%i", res);
         if (!res) continue;
-        if (conn.ex.ConnectionStatus != DeviceConnected) continue;
+        if (ConnectionStatus(conn.ex) != DeviceConnected) continue;
 
         bool askedV2 = UseV2Query();
         if (askedV2) {

@@ -47,3 +47,14 @@ TEST(HostileWalk, AliasedHubsLevelUponLevelStayLinear) {
         EXPECT_EQ(w.Count("CreateFileA \\\\.\\hub" + std::to_string(level) + " "), 1)
             << "level " << level;
 }
+
+TEST(HostileWalk, ConnectionStatusOutsideTheKnownValuesIsNoDevice) {
+    // The status is an enumeration in the driver kit, but any number may
+    // come back; only DeviceConnected makes a record.
+    Walk w(Machine(R"({"name": "R", "ports": 4, "connections": {
+        "1": {"status": 38}, "2": {"status": "0xFFFFFFFF", "hub": {"name": "H"}},
+        "3": {"status": 257}, "4": {}}})"));
+    ASSERT_EQ(w.info->PortCount, 1);
+    EXPECT_STREQ(w.Port(0).PortName, "1-4");
+    EXPECT_EQ(w.Count("CreateFileA \\\\.\\H"), 0);
+}

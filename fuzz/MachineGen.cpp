@@ -235,7 +235,7 @@ private:
         if (Chance(12)) u["controller_set"] = "fails";
         if (Chance(12)) u["hub_set"] = "fails";
         json controllers = json::array();
-        for (int i = Range(0, Chance(4) ? 6 : 2); i >= 0; i--) controllers.push_back(Controller(controllers.size()));
+        for (int i = Range(0, Chance(4) ? 6 : 2); i >= 0; i--) controllers.push_back(Controller());
         u["controllers"] = controllers;
         if (Chance(3)) {
             std::vector<std::string> order = nodeHubs_;
@@ -246,13 +246,12 @@ private:
         return u;
     }
 
-    json Controller(size_t index) {
+    json Controller() {
         json c = json::object();
         if (Chance(8)) c["detail"] = false;
         if (Chance(8)) c["open"] = false;
         if (Chance(8)) c["path"] = names_.empty() || Chance(2) ? Text() : "\\\\.\\" + *names_.begin();
         if (!Chance(8) && hubs_ < kMaxHubs) c["root_hub"] = Hub(0, true, 0x1234, 0x5678);
-        (void)index;
         return c;
     }
 

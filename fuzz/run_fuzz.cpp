@@ -131,6 +131,63 @@ void ReleaseKeptIds() {
     }
 }
 
+struct ProgramRun {
+    int exitCode = 0;
+    std::string lines;   // standard output without the key prompt
+    bool fits = false;   // the command line fitted the buffer
+    int argc = 0;
+    char** argv = nullptr;
+};
+
+// One run of main, started the way the entry starts it.
+ProgramRun RunProgram(const std::string& cmdline) {
+    static char* args[tarvel::kMaxArgs];
+    ProgramRun r;
+    tarvel::sim::SetCommandLine(cmdline);
+    tarvel::sim::CaptureStdout(true);
+    tarvel::SetHeapHandle(tarvel::GetProcessHeap());
+    r.fits = tarvel::SplitCommandLine(r.argc, args);
+    r.argv = args;
+    r.exitCode = tarvel::main(r.argc, args);
+    r.lines = Lines(tarvel::sim::CapturedStdout());
+    tarvel::sim::CaptureStdout(false);
+    return r;
+}
+
+void CheckResources(const ProgramRun& r, size_t blocks) {
+    FUZZ_REQUIRE(r.exitCode == 0 || r.exitCode == 2 || r.exitCode == 3 || r.exitCode == 4,
+                 "exit code outside 0, 2, 3, 4");
+    size_t keptIds = KeptIds();
+    bool earlyEnd = r.exitCode == 2;
+    FUZZ_REQUIRE(earlyEnd || keptIds == 0, "ID copies kept after a full run");
+    FUZZ_REQUIRE(tarvel::sim::LiveHeapBlocks() == blocks + keptIds, "heap blocks leaked by the run");
+    FUZZ_REQUIRE(tarvel::sim::LiveCriticalSections() == (earlyEnd ? 2 : 0),
+                 "critical sections left alive");
+    ReleaseKeptIds();
+}
+
+// The exit code and the blocks against a second walk of the same machine.
+void CheckOutcome(const tarvel::fuzz::GeneratedRun& run, const ProgramRun& r, size_t blocks) {
+    bool options = false;
+    std::vector<std::string> ids = IdArguments(r.argc, r.argv, options);
+    if (!r.fits || ids.size() > (size_t)tarvel::kMaxIds) {
+        FUZZ_REQUIRE(r.exitCode == 2, "an over-long line or too many IDs not refused");
+        return;
+    }
+    if (r.exitCode == 2) {
+        FUZZ_REQUIRE(options, "usage without an option to blame");
+        return;
+    }
+    Expected expected = Inventory(run.machine, ids);
+    FUZZ_REQUIRE(tarvel::sim::LiveHeapBlocks() == blocks, "heap blocks leaked by the inventory");
+    FUZZ_REQUIRE(r.exitCode == expected.exitCode, "exit code differs from the inventory's");
+    if (run.lineFeedInTexts) return;  // a name could forge a block line
+    std::vector<std::string> printed = PrintedChains(r.lines);
+    FUZZ_REQUIRE(printed == expected.chains, "printed blocks differ from the records");
+    FUZZ_REQUIRE(std::set<std::string>(printed.begin(), printed.end()).size() == printed.size(),
+                 "a port chain printed twice");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -149,47 +206,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fprintf(stderr, "generated machine refused: %s\n", error.c_str());
         abort();
     }
-    tarvel::sim::SetCommandLine(run.cmdline);
-    tarvel::sim::CaptureStdout(true);
     size_t blocks = tarvel::sim::LiveHeapBlocks();
-
-    static char* args[tarvel::kMaxArgs];
-    int count = 0;
-    tarvel::SetHeapHandle(tarvel::GetProcessHeap());
-    bool fits = tarvel::SplitCommandLine(count, args);
-    int exitCode = tarvel::main(count, args);
-    std::string out = tarvel::sim::CapturedStdout();
-    tarvel::sim::CaptureStdout(false);
-
-    FUZZ_REQUIRE(exitCode == 0 || exitCode == 2 || exitCode == 3 || exitCode == 4,
-                 "exit code outside 0, 2, 3, 4");
-    size_t keptIds = KeptIds();
-    bool earlyEnd = exitCode == 2;
-    FUZZ_REQUIRE(earlyEnd || keptIds == 0, "ID copies kept after a full run");
-    FUZZ_REQUIRE(tarvel::sim::LiveHeapBlocks() == blocks + keptIds, "heap blocks leaked by the run");
-    FUZZ_REQUIRE(tarvel::sim::LiveCriticalSections() == (earlyEnd ? 2 : 0),
-                 "critical sections left alive");
-    ReleaseKeptIds();
-    std::string lines = Lines(out);
-    CheckLineEnds(lines);
-
-    bool options = false;
-    std::vector<std::string> ids = IdArguments(count, args, options);
-    if (!fits || ids.size() > (size_t)tarvel::kMaxIds) {
-        FUZZ_REQUIRE(exitCode == 2, "an over-long line or too many IDs not refused");
-        return 0;
-    }
-    if (exitCode == 2) {
-        FUZZ_REQUIRE(options, "usage without an option to blame");
-        return 0;
-    }
-    Expected expected = Inventory(run.machine, ids);
-    FUZZ_REQUIRE(tarvel::sim::LiveHeapBlocks() == blocks, "heap blocks leaked by the inventory");
-    FUZZ_REQUIRE(exitCode == expected.exitCode, "exit code differs from the inventory's");
-    if (run.lineFeedInTexts) return 0;  // a name could forge a block line
-    std::vector<std::string> printed = PrintedChains(lines);
-    FUZZ_REQUIRE(printed == expected.chains, "printed blocks differ from the records");
-    FUZZ_REQUIRE(std::set<std::string>(printed.begin(), printed.end()).size() == printed.size(),
-                 "a port chain printed twice");
+    ProgramRun result = RunProgram(run.cmdline);
+    CheckResources(result, blocks);
+    CheckLineEnds(result.lines);
+    CheckOutcome(run, result, blocks);
     return 0;
 }

@@ -31,7 +31,7 @@ for target in "${targets[@]}"; do
     cp -n fuzz/corpus/"$name"/* "$corpus"/ 2>/dev/null || true
     echo "== $target: $seconds s"
     if ! "$build/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-            -max_len=8192 -print_final_stats=1 -artifact_prefix="$artifacts/" \
+            -max_len=8192 -len_control=0 -print_final_stats=1 -artifact_prefix="$artifacts/" \
             "$corpus" 2>"$build/$target.log"; then
         tail -n 60 "$build/$target.log"
         echo "!! $target failed; inputs in $artifacts/"

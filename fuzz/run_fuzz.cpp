@@ -62,6 +62,8 @@ std::vector<std::string> IdArguments(int argc, char** argv, bool& options) {
 Expected Inventory(const std::string& machine, std::vector<std::string> ids) {
     std::string error;
     tarvel::sim::LoadMachineJson(machine, error);
+    tarvel::DiagLevel = 0;                 // main leaves -D:n's level behind
+    tarvel::sim::CaptureStdout(true);      // and its messages go nowhere
     tarvel::CConsole console;
     tarvel::Console = &console;
     tarvel::InitializeCriticalSection(&tarvel::ResultTextLock);  // as start-up does
@@ -84,6 +86,7 @@ Expected Inventory(const std::string& machine, std::vector<std::string> ids) {
     }
     delete info;
     tarvel::DeleteCriticalSection(&tarvel::ResultTextLock);
+    tarvel::sim::CaptureStdout(false);
     tarvel::Console = nullptr;
     return e;
 }

@@ -1,5 +1,5 @@
 // Checks the stand-in cfgmgr32.dll inside a wine prefix: records links,
-// statuses and properties for two of Wine's own nodes and three made-up
+// statuses and properties for one of Wine's own nodes and three made-up
 // children, asks the DLL (loaded by full path from the system directory, as
 // tarvel does), and removes the records again. Exit code: failed checks.
 #include <windows.h>
@@ -199,6 +199,33 @@ static HMODULE LoadStandIn(void) {
     return module;
 }
 
+// Whether the node's Enum key holds none of the fake driver's records, so
+// that borrowing it for a while disturbs no loaded machine.
+static int Unrecorded(HDEVINFO set, SP_DEVINFO_DATA* device) {
+    WCHAR id[256], path[512] = ENUM;
+    if (!SetupDiGetDeviceInstanceIdW(set, device, id, 256, NULL)) return 0;
+    wcscat(path, id);
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, &key)) return 0;
+    DWORD size = 0;
+    int none = 1;
+    for (int i = 0; i < (int)(sizeof RecordedNames / sizeof RecordedNames[0]); i++)
+        if (!RegQueryValueExW(key, RecordedNames[i], NULL, NULL, NULL, &size)) none = 0;
+    RegCloseKey(key);
+    return none;
+}
+
+// The first two nodes of Wine's own that the driver did not record.
+static int PickNodes(HDEVINFO set, SP_DEVINFO_DATA* hub, SP_DEVINFO_DATA* other) {
+    SP_DEVINFO_DATA* wanted[2] = {hub, other};
+    int found = 0;
+    SP_DEVINFO_DATA device;
+    device.cbSize = sizeof device;
+    for (DWORD i = 0; found < 2 && SetupDiEnumDeviceInfo(set, i, &device); i++)
+        if (Unrecorded(set, &device)) *wanted[found++] = device;
+    return found == 2;
+}
+
 int main(void) {
     HMODULE module = LoadStandIn();
     if (!module || !IdA || !Status || !Child || !Sibling || !Parent || !Property) {
@@ -208,9 +235,8 @@ int main(void) {
     Expect(GetProcAddress(module, "CM_Get_Version") != NULL, "forwarded export resolves");
     HDEVINFO set = SetupDiGetClassDevsW(NULL, NULL, NULL, DIGCF_ALLCLASSES | DIGCF_PRESENT);
     SP_DEVINFO_DATA hub, other;
-    hub.cbSize = other.cbSize = sizeof hub;
-    if (!SetupDiEnumDeviceInfo(set, 0, &hub) || !SetupDiEnumDeviceInfo(set, 1, &other)) {
-        printf("FAIL: the prefix has fewer than two device nodes\n");
+    if (!PickNodes(set, &hub, &other)) {
+        printf("FAIL: the prefix has fewer than two device nodes of Wine's own\n");
         return 1;
     }
     char hubId[256];

@@ -92,9 +92,9 @@ CONFIGRET WINAPI CM_Get_Parent(PDEVINST parent, DEVINST node, ULONG flags) {
     *parent = 0;
     if (!NodeInstanceId(node, id)) return CR_NO_SUCH_DEVNODE;
     WCHAR* parentId = ReadNodeText(id, L"TarvelParent");
-    if (!parentId) return CR_NO_SUCH_DEVNODE;
-    CONFIGRET result = parentId[0] ? (NodeHandleFor(parentId, parent) ? CR_SUCCESS : CR_OUT_OF_MEMORY)
-                                   : CR_NO_SUCH_DEVNODE;
+    CONFIGRET result = CR_NO_SUCH_DEVNODE;
+    if (parentId && parentId[0])
+        result = NodeHandleFor(parentId, parent) ? CR_SUCCESS : CR_OUT_OF_MEMORY;
     NodeFree(parentId);
     return result;
 }

@@ -31,7 +31,7 @@ sys.path.insert(0, HERE)
 import usbstack  # noqa: E402
 
 CASES_FILE = os.path.join(HERE, "machines", "cases.json")
-BANNER_X64 = b"Tarvel V"
+BANNER_START = b"Tarvel V"
 # Wine keeps every device node it ever saw, and lists the nodes of an
 # earlier machine as present; their hub interfaces would shift the program's
 # pairing of hub-set members with interfaces. So each machine starts from the
@@ -52,6 +52,8 @@ def make(a):
 
 
 def restore_registry(a):
+    if not os.path.isdir(pristine_dir(a.prefix)):
+        raise RuntimeError(f"{a.prefix} was not made by 'compare.py {a.prefix} make'")
     usbstack.shutdown(a.wine, a.prefix)
     for name in REGISTRY_FILES:
         shutil.copy(os.path.join(pristine_dir(a.prefix), name), a.prefix)
@@ -94,7 +96,7 @@ def run_sim(sim, machine, args):
 def as_simulated(out):
     """tarvel64.exe's output with the banner's platform text of the
     simulated 32-bit program."""
-    if not out.startswith(BANNER_X64):
+    if not out.startswith(BANNER_START):
         return out
     first, sep, rest = out.partition(b"\r\n")
     return first.replace(b" (x64) ", b" (Win32) ", 1) + sep + rest
@@ -180,8 +182,12 @@ def main(argv):
     for name in a.names or list(cases):
         if a.action == "sim":
             failures += sim_case(a, name, cases[name])
-        else:
+            continue
+        try:
             failures += run_case(a, name, cases[name])
+        except (usbstack.Unexpressible, RuntimeError) as e:
+            print(f"{name}: {e}")
+            failures.append(name)
     for failure in failures if a.action == "sim" else []:
         print(failure)
     return 1 if failures else 0

@@ -154,6 +154,9 @@ def sim_case(a, name, case):
 
 
 def main(argv):
+    # Wine takes its ANSI code page from the locale; the simulated machines
+    # answer 1252, which is what Wine picks for the C locale.
+    os.environ["LC_ALL"] = "C.UTF-8"
     if argv == ["cases"]:
         print(";".join(load_cases()), end="")
         return 0

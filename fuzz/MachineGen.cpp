@@ -53,6 +53,9 @@ public:
     GeneratedRun Run() {
         GeneratedRun run;
         maxDepth_ = Chance(8) ? 80 : 5;  // now and then a chain too long to walk
+        // Now and then more nodes than the node list holds; slow, as every
+        // allocation validates the whole heap.
+        fullNodeList_ = Chance(16);
         json machine = {{"clock", "virtual"}, {"system", System()}, {"console", Console()},
                         {"usb", Usb()}};
         run.machine = machine.dump();
@@ -160,7 +163,7 @@ private:
         TextOrCr(n, "driver");
         if (Chance(4)) n["status"] = Chance(3) ? json{{"cr", Code()}} : Number(0xFFFFFFFF);
         if (Chance(3)) n["problem"] = Chance(2) ? json(Range(1, 60)) : Number(0xFFFFFFFF);
-        if (Chance(5)) n["children"] = Chance(4) ? Range(1000, 2000) : Range(1, 3);
+        if (Chance(5)) n["children"] = fullNodeList_ && Chance(4) ? Range(1000, 2000) : Range(1, 3);
         return n;
     }
 
@@ -367,6 +370,7 @@ private:
     int ports_ = 0;
     int maxDepth_ = 5;
     bool lineFeed_ = false;
+    bool fullNodeList_ = false;
 };
 
 }  // namespace

@@ -49,13 +49,13 @@ std::string Literal(FuzzedDataProvider& in) {
 
 // Flag 0 and a width or precision as the program writes them: the zero
 // flag goes with numbers and never together with a precision.
-std::string FieldSpec(FuzzedDataProvider& in, bool number) {
-    std::string spec = "%";
+std::string FieldPrefix(FuzzedDataProvider& in, bool number) {
+    std::string prefix = "%";
     bool zero = number && in.ConsumeBool();
-    if (zero) spec += '0';
-    if (in.ConsumeBool()) spec += std::to_string(in.ConsumeIntegralInRange(0, 1100));
-    if (!zero && in.ConsumeBool()) spec += "." + std::to_string(in.ConsumeIntegralInRange(0, 1100));
-    return spec;
+    if (zero) prefix += '0';
+    if (in.ConsumeBool()) prefix += std::to_string(in.ConsumeIntegralInRange(0, 1100));
+    if (!zero && in.ConsumeBool()) prefix += "." + std::to_string(in.ConsumeIntegralInRange(0, 1100));
+    return prefix;
 }
 
 FormatCase MakeCase(FuzzedDataProvider& in) {
@@ -68,14 +68,14 @@ FormatCase MakeCase(FuzzedDataProvider& in) {
         c.reference += literal;
         switch (kSlots[i]) {
             case kText: {
-                std::string spec = FieldSpec(in, false);
+                std::string prefix = FieldPrefix(in, false);
                 c.texts[texts++] = in.ConsumeRandomLengthString(1500).c_str();
-                c.format += spec + "s";
-                c.reference += spec + "s";
+                c.format += prefix + "s";
+                c.reference += prefix + "s";
                 break;
             }
             case kWide: {
-                std::string spec = FieldSpec(in, false);
+                std::string prefix = FieldPrefix(in, false);
                 std::u16string& wide = c.wides[wides];
                 size_t units = in.ConsumeIntegralInRange<size_t>(0, 1500);
                 for (size_t u = 0; u < units && in.remaining_bytes() > 0; u++) {
@@ -86,16 +86,16 @@ FormatCase MakeCase(FuzzedDataProvider& in) {
                     c.wideNarrow[wides] += (char)unit;
                 }
                 wides++;
-                c.format += spec + "ws";
-                c.reference += spec + "s";
+                c.format += prefix + "ws";
+                c.reference += prefix + "s";
                 break;
             }
             case kNumber: {
-                std::string spec = FieldSpec(in, true);
+                std::string prefix = FieldPrefix(in, true);
                 const char* type = in.PickValueInArray({"i", "u", "X"});
                 c.numbers[numbers++] = in.ConsumeIntegral<uint32_t>();
-                c.format += spec + type;
-                c.reference += spec + type;
+                c.format += prefix + type;
+                c.reference += prefix + type;
                 break;
             }
             case kPointer:

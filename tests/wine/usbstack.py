@@ -16,6 +16,7 @@ import json
 import os
 import random
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -25,8 +26,8 @@ ROOT = os.path.dirname(os.path.dirname(HERE))
 DEFAULT_WINE = "/usr/lib/wine/wine64"
 DEFAULT_STACK = os.path.join(ROOT, "build", "win64", "tests", "wine", "stack")
 
-SERVICE_KEY = r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services\tarvelusb"
-PARAMETERS_KEY = SERVICE_KEY + r"\Parameters"
+PARAMETERS_KEY = r"System\CurrentControlSet\Services\tarvelusb\Parameters"
+REGISTRY_FILES = ("system.reg", "user.reg", "userdef.reg")
 HUB_GUID = "{f18a0e88-c30c-11d0-8815-00a0c906bed8}"
 CR_NO_SUCH_VALUE = 0x25
 # Node properties: machine key -> the value stem the stand-in reads.
@@ -202,6 +203,8 @@ def reg_hex(data):
 
 
 def reg_value(name, kind, value):
+    """One value line in the format of Wine's own registry files. Texts go
+    as hex(1), so that no character needs escaping."""
     if kind == "dword":
         return '"%s"=dword:%08x' % (name, value & 0xFFFFFFFF)
     if kind == "sz":
@@ -210,7 +213,6 @@ def reg_value(name, kind, value):
 
 
 def port_blob(p):
-    import struct
     return struct.pack("<IIIHHHBBIIIIII", 1, p["query_ok"], p["status"], p["vid"], p["pid"],
                        p["bcd_usb"], p["speed"], 1 if p["is_hub"] else 0, p["v2_ok"],
                        p["protocols"], p["flags"], p["driver_key_error"], p["node_name_ok"],
@@ -238,42 +240,47 @@ def wine_version(system):
     return "win10" if (major << 8 | minor) >= 0x0602 else "win7"
 
 
-def registry_text(r, generation, version="win10"):
+def parameters(r, generation):
+    """The flat topology: (subkey of Parameters, value lines) pairs."""
     keep = reachable(r)
-    lines = ["Windows Registry Editor Version 5.00", "",
-             r"[HKEY_CURRENT_USER\Software\Wine]", reg_value("Version", "sz", version), "",
-             f"[-{PARAMETERS_KEY}]", "",
-             f"[{PARAMETERS_KEY}]",
-             reg_value("Generation", "dword", generation),
-             reg_value("Controllers", "dword", len(r.controllers)),
-             reg_value("Hubs", "dword", len(r.hubs)),
-             reg_value("Nodes", "dword", len(keep)), ""]
+    keys = [("", [reg_value("Generation", "dword", generation),
+                  reg_value("Controllers", "dword", len(r.controllers)),
+                  reg_value("Hubs", "dword", len(r.hubs)),
+                  reg_value("Nodes", "dword", len(keep))])]
     for i, c in enumerate(r.controllers):
-        lines += [f"[{PARAMETERS_KEY}\\Controller{i}]", reg_value("Open", "dword", int(c["open"])),
-                  reg_value("RootHub", "dword", 0 if c["root_hub"] is None else c["root_hub"] + 1),
-                  ""]
+        keys.append((f"Controller{i}", [
+            reg_value("Open", "dword", int(c["open"])),
+            reg_value("RootHub", "dword", 0 if c["root_hub"] is None else c["root_hub"] + 1)]))
     for i, h in enumerate(r.hubs):
         node = keep.get(h["node"]) if h["node"] is not None else None
-        lines += [f"[{PARAMETERS_KEY}\\Hub{i}]", reg_value("Name", "sz", h["name"]),
-                  reg_value("Open", "dword", int(h["open"])),
-                  reg_value("NodeInfo", "dword", int(h["node_info"])),
-                  reg_value("Ports", "dword", h["ports"]), reg_value("Caps", "dword", h["caps"]),
-                  reg_value("Node", "dword", 0 if node is None else node + 1)]
+        lines = [reg_value("Name", "sz", h["name"]), reg_value("Open", "dword", int(h["open"])),
+                 reg_value("NodeInfo", "dword", int(h["node_info"])),
+                 reg_value("Ports", "dword", h["ports"]), reg_value("Caps", "dword", h["caps"]),
+                 reg_value("Node", "dword", 0 if node is None else node + 1)]
         for num, p in sorted(h["ports_listed"].items()):
             if num <= h["ports"]:
                 lines.append(reg_value(f"Port{num}", "binary", port_blob(p)))
                 lines.append(reg_value(f"DriverKey{num}", "sz", p["driver_key"]))
-        lines.append("")
+        keys.append((f"Hub{i}", lines))
     for old, new in keep.items():
         n = r.nodes[old]
-        lines += [f"[{PARAMETERS_KEY}\\Node{new}]", reg_value("InstanceId", "sz", n["instance_id"]),
-                  reg_value("Parent", "dword", 0 if n["parent"] is None else keep[n["parent"]] + 1),
-                  reg_value("Controller", "dword",
-                            0 if n["controller"] is None else n["controller"] + 1),
-                  reg_value("Hub", "dword", 0 if n["hub"] is None else n["hub"] + 1)]
+        lines = [reg_value("InstanceId", "sz", n["instance_id"]),
+                 reg_value("Parent", "dword", 0 if n["parent"] is None else keep[n["parent"]] + 1),
+                 reg_value("Controller", "dword",
+                           0 if n["controller"] is None else n["controller"] + 1),
+                 reg_value("Hub", "dword", 0 if n["hub"] is None else n["hub"] + 1)]
         lines += [reg_value(name, kind, v) for name, (kind, v) in sorted(n["values"].items())]
-        lines.append("")
-    return "\r\n".join(lines) + "\r\n"
+        keys.append((f"Node{new}", lines))
+    return keys
+
+
+def registry_sections(keys):
+    """Sections in the format of Wine's system.reg and user.reg, which the
+    wineserver reads when a session starts; a key given twice is merged."""
+    text = ""
+    for path, lines in keys:
+        text += "\n[%s] 0\n%s\n" % (path.replace("\\", "\\\\"), "\n".join(lines))
+    return text
 
 
 # ---- wine ----
@@ -289,22 +296,51 @@ def wine_env(prefix, standin=False):
     return env
 
 
-def wine_call(wine, prefix, args, timeout=120, **kwargs):
-    result = subprocess.run(["timeout", str(timeout), wine] + args, env=wine_env(prefix),
-                            stdin=subprocess.DEVNULL, capture_output=True, **kwargs)
-    if result.returncode != 0:
-        raise RuntimeError(f"{' '.join(args)} exited with {result.returncode}: "
-                           f"{result.stderr.decode(errors='replace')[-2000:]}")
-    return result
+def run_captured(command, env, timeout):
+    """Runs a command to its end and returns (exit code, stdout, stderr).
+    Output goes through files, not pipes: the first program of a session
+    starts Wine's services, which inherit its handles and outlive it, and a
+    pipe would not reach its end while they run."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        code = subprocess.run(["timeout", str(timeout)] + command, env=env,
+                              stdin=subprocess.DEVNULL, stdout=out, stderr=err).returncode
+        out.seek(0)
+        err.seek(0)
+        return code, out.read(), err.read()
+
+
+def wine_call(wine, prefix, args, timeout=120):
+    code, _, err = run_captured([wine] + args, wine_env(prefix), timeout)
+    if code != 0:
+        raise RuntimeError(f"{' '.join(args)} exited with {code}: "
+                           f"{err.decode(errors='replace')[-2000:]}")
+
+
+def wineserver(wine):
+    return os.path.join(os.path.dirname(wine), "wineserver")
+
+
+def start_session(wine, prefix):
+    """Starts a program that keeps the session up until shutdown: without it
+    the session, and the driver with it, would end a few seconds after each
+    run, and the next run would find the stack half started again."""
+    subprocess.Popen([wine, r"C:\tarvel\tarvelctl.exe", "hold"], env=wine_env(prefix),
+                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                     stderr=subprocess.DEVNULL, start_new_session=True)
 
 
 def harness_dir(prefix):
     return os.path.join(prefix, "drive_c", "tarvel")
 
 
+def pristine_dir(prefix):
+    return os.path.join(prefix, "tarvel-pristine")
+
+
 def make_prefix(wine, prefix, stack=DEFAULT_STACK):
     """A fresh prefix with the driver installed for an empty machine and, when
-    it was built, the stand-in cfgmgr32.dll in system32."""
+    it was built, the stand-in cfgmgr32.dll in system32. Its registry is kept
+    aside as every machine's starting point."""
     shutdown(wine, prefix)
     shutil.rmtree(prefix, ignore_errors=True)
     wine_call(wine, prefix, ["wineboot", "-i"], timeout=180)
@@ -318,23 +354,32 @@ def make_prefix(wine, prefix, stack=DEFAULT_STACK):
         shutil.copy(os.path.join(stack, name), harness_dir(prefix))
     wine_call(wine, prefix, [r"C:\tarvel\tarvelctl.exe", "install", r"C:\tarvel\tarvelusb.inf"])
     wine_call(wine, prefix, [r"C:\tarvel\tarvelctl.exe", "wait", "0", "30000"])
+    shutdown(wine, prefix)
+    os.makedirs(pristine_dir(prefix))
+    for name in REGISTRY_FILES:
+        shutil.copy(os.path.join(prefix, name), pristine_dir(prefix))
 
 
 def load_machine(wine, prefix, machine_json_path, timeout_ms=60000):
-    """Gives the driver the machine's usb section and starts a new session in
-    which it presents exactly that; returns when every node has started."""
+    """Ends the session, gives the driver the machine's usb section and
+    starts a new session in which it presents exactly that; returns when
+    every node has started. Wine keeps every device node it has seen and
+    lists a stale one as a member of its interface class, so each machine
+    starts from the registry the prefix had right after the install."""
     with open(machine_json_path, encoding="utf-8") as f:
         machine = json.load(f)
     r = Resolver().resolve(machine.get("usb") or {})
     version = wine_version(machine.get("system") or {})
     generation = random.randint(1, 0x7FFFFFFF)
-    path = os.path.join(harness_dir(prefix), "machine.reg")
-    with open(path, "w", encoding="utf-16", newline="") as f:
-        f.write(registry_text(r, generation, version))
-    wine_call(wine, prefix, ["reg", "import", r"C:\tarvel\machine.reg"])
-    # The driver reads its topology once, when it loads: end the session
-    # (the wineserver saves the registry as it goes) and start a new one.
     shutdown(wine, prefix)
+    for name in REGISTRY_FILES:
+        shutil.copy(os.path.join(pristine_dir(prefix), name), prefix)
+    with open(os.path.join(prefix, "system.reg"), "a", encoding="utf-8", newline="\n") as f:
+        f.write(registry_sections((PARAMETERS_KEY + ("\\" + key if key else ""), lines)
+                                  for key, lines in parameters(r, generation)))
+    with open(os.path.join(prefix, "user.reg"), "a", encoding="utf-8", newline="\n") as f:
+        f.write(registry_sections([(r"Software\Wine", [reg_value("Version", "sz", version)])]))
+    start_session(wine, prefix)
     wine_call(wine, prefix, [r"C:\tarvel\tarvelctl.exe", "wait", str(generation),
                              str(timeout_ms)], timeout=timeout_ms // 1000 + 60)
     return r
@@ -342,21 +387,17 @@ def load_machine(wine, prefix, machine_json_path, timeout_ms=60000):
 
 def run_tarvel(wine, prefix, exe, args, timeout=60):
     """tarvel64.exe's exact stdout bytes and exit code."""
-    result = subprocess.run(["timeout", str(timeout), wine, exe] + list(args),
-                            env=wine_env(prefix, standin=True), stdin=subprocess.DEVNULL,
-                            capture_output=True)
-    return result.stdout, result.returncode
+    code, out, _ = run_captured([wine, exe] + list(args), wine_env(prefix, standin=True), timeout)
+    return out, code
 
 
 def shutdown(wine, prefix):
     # The wineserver of this prefix only.
     if not os.path.isdir(prefix):
         return
-    server = os.path.join(os.path.dirname(wine), "wineserver")
-    subprocess.run(["timeout", "60", server, "-k"], env=wine_env(prefix),
-                   stdin=subprocess.DEVNULL, capture_output=True)
-    subprocess.run(["timeout", "60", server, "-w"], env=wine_env(prefix),
-                   stdin=subprocess.DEVNULL, capture_output=True)
+    for option in ("-k", "-w"):
+        subprocess.run(["timeout", "60", wineserver(wine), option], env=wine_env(prefix),
+                       stdin=subprocess.DEVNULL, capture_output=True)
 
 
 def main(argv):
@@ -377,7 +418,7 @@ def main(argv):
             shutdown(a.wine, a.prefix)
         else:
             if a.action == "one":
-                if not os.path.isdir(os.path.join(a.prefix, "drive_c", "tarvel")):
+                if not os.path.isdir(pristine_dir(a.prefix)):
                     make_prefix(a.wine, a.prefix, a.stack)
                 load_machine(a.wine, a.prefix, a.rest.pop(0))
             out, code = run_tarvel(a.wine, a.prefix, a.rest[0], a.rest[1:])

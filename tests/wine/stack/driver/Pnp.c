@@ -42,7 +42,7 @@ NTSTATUS CreateDevice(TV_KIND kind, ULONG index, PDEVICE_OBJECT* device) {
 // "\\.\<hub name>" must reach the hub. When the name is the hub
 // interface's own link the link exists already, and that is as good.
 static void LinkHubName(const TV_HUB* hub, PDEVICE_OBJECT device) {
-    static WCHAR link[600];
+    WCHAR link[600];
     WCHAR target[48];
     if (!hub->Name.Chars || hub->Name.Chars > 500) return;
     Append(Append(link, L"\\DosDevices\\"), hub->Name.Text);
@@ -252,7 +252,7 @@ static void WriteChildren(ULONG index, HANDLE key) {
 
 static void WriteEnumValues(ULONG index) {
     const TV_NODE* node = &Topology.Nodes[index];
-    static WCHAR path[400];
+    WCHAR path[400];
     if (node->InstanceId.Chars > 300) return;
     Append(Append(path, EnumRoot), node->InstanceId.Text);
     HANDLE key;

@@ -31,7 +31,7 @@ WCHAR* AppendNumber(WCHAR* out, ULONG value) {
 
 // Opens base\path, or path alone when base is null.
 NTSTATUS OpenKey(PCWSTR path, const UNICODE_STRING* base, HANDLE* key, BOOLEAN create) {
-    static WCHAR full[1024];  // PnP and load run one at a time in Wine's winedevice
+    WCHAR full[1024];
     WCHAR* end = full;
     full[0] = 0;
     if (base) {

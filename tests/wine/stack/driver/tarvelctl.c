@@ -4,6 +4,8 @@
 //                                wineboot installs its bus drivers
 //   tarvelctl wait <gen> <ms>    waits until the driver has started every node
 //                                of the topology with generation <gen>
+//   tarvelctl hold               never returns: while it runs, the session and
+//                                with it the driver stay loaded
 // Exit code 0 on success; a line on stderr and 1 otherwise.
 #include <windows.h>
 #include <setupapi.h>
@@ -67,9 +69,13 @@ static int Wait(DWORD generation, DWORD timeoutMs) {
 }
 
 int main(int argc, char** argv) {
+    if (argc == 2 && !strcmp(argv[1], "hold")) {
+        Sleep(INFINITE);
+        return 0;
+    }
     if (argc == 3 && !strcmp(argv[1], "install")) return Install(argv[2]);
     if (argc == 4 && !strcmp(argv[1], "wait"))
         return Wait(strtoul(argv[2], NULL, 0), strtoul(argv[3], NULL, 0));
-    fprintf(stderr, "usage: tarvelctl install <inf> | wait <generation> <timeout-ms>\n");
+    fprintf(stderr, "usage: tarvelctl install <inf> | wait <generation> <timeout-ms> | hold\n");
     return 2;
 }

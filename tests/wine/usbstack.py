@@ -67,9 +67,8 @@ class Resolver:
         for i, c in enumerate(usb.get("controllers", [])):
             self.controller(c, f"usb.controllers[{i}]", i)
         seen = {}
-        for n in self.nodes:
-            if n["parent"] is None and n["controller"] is None:
-                continue  # not reachable, never created
+        for index in reachable(self):
+            n = self.nodes[index]
             key = n["instance_id"].upper()
             if key in seen:
                 self.refuse(n["path"], f"instance ID {n['instance_id']} is also {seen[key]}'s")
@@ -81,8 +80,10 @@ class Resolver:
     def controller(self, c, path, index):
         if not c.get("detail", True):
             self.refuse(path + ".detail", "every interface detail can be read")
+        # Never shown; zero-padded so that Wine, which orders the interface
+        # set by path, keeps the controllers in file order.
         node = self.node(None, path + ".node", {
-            "instance_id": "PCI\\VEN_8086&DEV_A36D&SUBSYS_00000000&REV_10\\3&11583659&0&%d" % index,
+            "instance_id": "PCI\\VEN_8086&DEV_A36D&SUBSYS_00000000&REV_10\\3&11583659&0&%03d" % index,
             "description": "USB xHCI Compliant Host Controller",
             "friendly_name": {"cr": CR_NO_SUCH_VALUE}, "location": {"cr": CR_NO_SUCH_VALUE},
             "driver": {"cr": CR_NO_SUCH_VALUE}})
@@ -344,6 +345,9 @@ def make_prefix(wine, prefix, stack=DEFAULT_STACK):
     shutdown(wine, prefix)
     shutil.rmtree(prefix, ignore_errors=True)
     wine_call(wine, prefix, ["wineboot", "-i"], timeout=180)
+    # wineboot leaves programs running that finish the prefix; the install
+    # must not race them.
+    wait_for_session_end(wine, prefix)
     system32 = os.path.join(prefix, "drive_c", "windows", "system32")
     shutil.copy(os.path.join(stack, "tarvelusb.sys"), os.path.join(system32, "drivers"))
     standin = os.path.join(stack, "cfgmgr32.dll")
@@ -353,6 +357,9 @@ def make_prefix(wine, prefix, stack=DEFAULT_STACK):
     for name in ("tarvelusb.inf", "tarvelctl.exe"):
         shutil.copy(os.path.join(stack, name), harness_dir(prefix))
     wine_call(wine, prefix, [r"C:\tarvel\tarvelctl.exe", "install", r"C:\tarvel\tarvelusb.inf"])
+    # The driver starts in the install's session, or at the latest in the next.
+    shutdown(wine, prefix)
+    start_session(wine, prefix)
     wine_call(wine, prefix, [r"C:\tarvel\tarvelctl.exe", "wait", "0", "30000"])
     shutdown(wine, prefix)
     os.makedirs(pristine_dir(prefix))
@@ -391,13 +398,19 @@ def run_tarvel(wine, prefix, exe, args, timeout=60):
     return out, code
 
 
+def wait_for_session_end(wine, prefix):
+    subprocess.run(["timeout", "120", wineserver(wine), "-w"], env=wine_env(prefix),
+                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
 def shutdown(wine, prefix):
-    # The wineserver of this prefix only.
+    """Ends the session of this prefix only; the wineserver saves the
+    registry as it goes."""
     if not os.path.isdir(prefix):
         return
-    for option in ("-k", "-w"):
-        subprocess.run(["timeout", "60", wineserver(wine), option], env=wine_env(prefix),
-                       stdin=subprocess.DEVNULL, capture_output=True)
+    subprocess.run(["timeout", "60", wineserver(wine), "-k"], env=wine_env(prefix),
+                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wait_for_session_end(wine, prefix)
 
 
 def main(argv):

@@ -73,9 +73,33 @@ class Resolver:
             if key in seen:
                 self.refuse(n["path"], f"instance ID {n['instance_id']} is also {seen[key]}'s")
             seen[key] = n["path"]
+        self.check_hub_paths()
         if self.problems:
             raise Unexpressible("; ".join(self.problems))
         return self
+
+    def check_hub_paths(self):
+        """Wine makes a hub's interface path from its node's instance ID. Where
+        the machine's differs, the lookup by hub and port would differ, so a
+        port that has to be found that way cannot be played."""
+        keep = reachable(self)
+        listed = [self.nodes[i] for i in keep if self.nodes[i]["parent"] is not None
+                  and self.nodes[self.nodes[i]["parent"]]["hub"] is not None]
+        drivers = {n["values"].get("TarvelDriver", (0, None))[1] for n in listed}
+        for h in self.hubs:
+            if h["node"] not in keep:
+                continue
+            wine = self.nodes[h["node"]]["instance_id"].replace("\\", "#") + "#" + HUB_GUID
+            if h["interface_path"][4:].upper() == wine.upper():
+                continue
+            for num, p in h["ports_listed"].items():
+                # The node list keeps 43 characters of a driver key.
+                linked = (not p["driver_key_error"] and p["driver_key"] in drivers
+                          and len(p["driver_key"].encode("cp1252", "replace")) < 44)
+                if p["status"] == 1 and p["query_ok"] and num <= h["ports"] and not linked:
+                    self.refuse(f"{h['path']}.connections.{num}",
+                                "found by hub and port under a hub whose interface path "
+                                "Wine would make " + wine)
 
     def controller(self, c, path, index):
         if not c.get("detail", True):
@@ -112,8 +136,8 @@ class Resolver:
         h["caps"] = 2 if caps == "fails" else 1 if caps else 0
         if not j.get("interface_detail", True):
             self.refuse(path + ".interface_detail", "every interface detail can be read")
-        if "interface_path" in j:
-            self.refuse(path + ".interface_path", "Wine derives it from the node's instance ID")
+        h["path"] = path
+        h["interface_path"] = j.get("interface_path", "\\\\?\\" + h["name"])
         if port:
             h["node"] = port["node"]
         elif j.get("node", {}) is not None:

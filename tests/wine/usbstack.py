@@ -349,9 +349,11 @@ def start_session(wine, prefix):
     """Starts a program that keeps the session up until shutdown: without it
     the session, and the driver with it, would end a few seconds after each
     run, and the next run would find the stack half started again."""
-    subprocess.Popen([wine, r"C:\tarvel\tarvelctl.exe", "hold"], env=wine_env(prefix),
-                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                     stderr=subprocess.DEVNULL, start_new_session=True)
+    # Wine's services inherit its output: their diagnostics go to the log.
+    with open(os.path.join(prefix, "tarvel-session.log"), "ab") as log:
+        subprocess.Popen([wine, r"C:\tarvel\tarvelctl.exe", "hold"], env=wine_env(prefix),
+                         stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+                         start_new_session=True)
 
 
 def harness_dir(prefix):

@@ -132,6 +132,8 @@ class Resolver:
         else:
             h["name"] = "USB#ROOT_HUB30#4&2a0c1f5&0&%d#%s" % (walk, HUB_GUID)
         h["name"] = j.get("name", h["name"])
+        if "\\" in h["name"] or "/" in h["name"]:
+            self.refuse(path + ".name", "Wine reads a slash in \\\\.\\<name> as a path")
         caps = j.get("capabilities", True)
         h["caps"] = 2 if caps == "fails" else 1 if caps else 0
         if not j.get("interface_detail", True):
@@ -203,6 +205,8 @@ class Resolver:
             self.refuse(path + ".instance_id", "a node under Wine always has an instance ID")
             given["instance_id"] = "TARVEL\\UNREADABLE\\%d" % n["index"]
         n["instance_id"] = given["instance_id"]
+        if len(n["instance_id"]) >= 200:
+            self.refuse(path + ".instance_id", "Wine takes no device with an ID this long")
         values = {}
         status = given.get("status", 0x0180200A)
         if isinstance(status, dict):

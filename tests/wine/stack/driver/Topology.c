@@ -29,7 +29,8 @@ WCHAR* AppendNumber(WCHAR* out, ULONG value) {
     return out;
 }
 
-// Opens base\path, or path alone when base is null.
+// Opens base\path (base itself for an empty path), or path alone when
+// base is null.
 NTSTATUS OpenKey(PCWSTR path, const UNICODE_STRING* base, HANDLE* key, BOOLEAN create) {
     WCHAR full[1024];
     WCHAR* end = full;
@@ -38,7 +39,7 @@ NTSTATUS OpenKey(PCWSTR path, const UNICODE_STRING* base, HANDLE* key, BOOLEAN c
         if (base->Length / 2 + WideLength(path) + 2 >= 1024) return STATUS_NAME_TOO_LONG;
         RtlCopyMemory(full, base->Buffer, base->Length);
         end = full + base->Length / 2;
-        *end++ = L'\\';
+        if (*path) *end++ = L'\\';
     } else if (WideLength(path) + 1 >= 1024) {
         return STATUS_NAME_TOO_LONG;
     }

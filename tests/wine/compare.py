@@ -19,7 +19,6 @@ import argparse
 import difflib
 import json
 import os
-import shutil
 import subprocess
 import sys
 import tempfile
@@ -32,31 +31,6 @@ import usbstack  # noqa: E402
 
 CASES_FILE = os.path.join(HERE, "machines", "cases.json")
 BANNER_START = b"Tarvel V"
-# Wine keeps every device node it ever saw, and lists the nodes of an
-# earlier machine as present; their hub interfaces would shift the program's
-# pairing of hub-set members with interfaces. So each machine starts from the
-# registry the prefix had right after the driver was installed.
-REGISTRY_FILES = ("system.reg", "user.reg", "userdef.reg")
-
-
-def pristine_dir(prefix):
-    return os.path.abspath(prefix) + ".pristine"
-
-
-def make(a):
-    usbstack.make_prefix(a.wine, a.prefix, a.stack)
-    usbstack.shutdown(a.wine, a.prefix)
-    os.makedirs(pristine_dir(a.prefix), exist_ok=True)
-    for name in REGISTRY_FILES:
-        shutil.copy(os.path.join(a.prefix, name), pristine_dir(a.prefix))
-
-
-def restore_registry(a):
-    if not os.path.isdir(pristine_dir(a.prefix)):
-        raise RuntimeError(f"{a.prefix} was not made by 'compare.py {a.prefix} make'")
-    usbstack.shutdown(a.wine, a.prefix)
-    for name in REGISTRY_FILES:
-        shutil.copy(os.path.join(pristine_dir(a.prefix), name), a.prefix)
 
 
 def load_cases():
@@ -128,7 +102,6 @@ def run_case(a, name, case):
     with tempfile.TemporaryDirectory() as directory:
         machine = machine_file(case, directory)
         started = time.monotonic()
-        restore_registry(a)
         usbstack.load_machine(a.wine, a.prefix, machine)
         print(f"{name}: machine loaded in {time.monotonic() - started:.1f} s")
         for run in case["runs"]:
@@ -171,7 +144,7 @@ def main(argv):
     parser.add_argument("names", nargs="*")
     a = parser.parse_args(argv)
     if a.action == "make":
-        make(a)
+        usbstack.make_prefix(a.wine, a.prefix, a.stack)
         return 0
     if a.action == "shutdown":
         usbstack.shutdown(a.wine, a.prefix)

@@ -28,6 +28,7 @@ DEFAULT_STACK = os.path.join(ROOT, "build", "win64", "tests", "wine", "stack")
 
 PARAMETERS_KEY = r"System\CurrentControlSet\Services\tarvelusb\Parameters"
 REGISTRY_FILES = ("system.reg", "user.reg", "userdef.reg")
+HOLDERS = {}  # prefix -> the tarvelctl hold process this process started
 HUB_GUID = "{f18a0e88-c30c-11d0-8815-00a0c906bed8}"
 CR_NO_SUCH_VALUE = 0x25
 # Node properties: machine key -> the value stem the stand-in reads.
@@ -355,9 +356,34 @@ def start_session(wine, prefix):
     run, and the next run would find the stack half started again."""
     # Wine's services inherit its output: their diagnostics go to the log.
     with open(os.path.join(prefix, "tarvel-session.log"), "ab") as log:
-        subprocess.Popen([wine, r"C:\tarvel\tarvelctl.exe", "hold"], env=wine_env(prefix),
-                         stdin=subprocess.DEVNULL, stdout=log, stderr=log,
-                         start_new_session=True)
+        holder = subprocess.Popen([wine, r"C:\tarvel\tarvelctl.exe", "hold"],
+                                  env=wine_env(prefix), stdin=subprocess.DEVNULL, stdout=log,
+                                  stderr=log, start_new_session=True)
+    HOLDERS[os.path.abspath(prefix)] = holder
+    with open(os.path.join(prefix, "tarvel-holder.pid"), "w") as f:
+        f.write(str(holder.pid))
+
+
+def session_held(prefix):
+    """Whether the holder of the last start_session still runs: asked of our
+    own child directly (a dead one stays a zombie until polled), else by the
+    pid it left for a later process."""
+    holder = HOLDERS.get(os.path.abspath(prefix))
+    if holder:
+        return holder.poll() is None
+    try:
+        with open(os.path.join(prefix, "tarvel-holder.pid")) as f:
+            os.kill(int(f.read()), 0)
+        return True
+    except (OSError, ValueError):
+        return False
+
+
+def wait_until_ready(wine, prefix, timeout_ms=60000):
+    with open(os.path.join(prefix, "tarvel-generation")) as f:
+        generation = f.read()
+    wine_call(wine, prefix, [r"C:\tarvel\tarvelctl.exe", "wait", generation, str(timeout_ms)],
+              timeout=timeout_ms // 1000 + 60)
 
 
 def harness_dir(prefix):
@@ -416,14 +442,19 @@ def load_machine(wine, prefix, machine_json_path, timeout_ms=60000):
                                   for key, lines in parameters(r, generation)))
     with open(os.path.join(prefix, "user.reg"), "a", encoding="utf-8", newline="\n") as f:
         f.write(registry_sections([(r"Software\Wine", [reg_value("Version", "sz", version)])]))
+    with open(os.path.join(prefix, "tarvel-generation"), "w") as f:
+        f.write(str(generation))
     start_session(wine, prefix)
-    wine_call(wine, prefix, [r"C:\tarvel\tarvelctl.exe", "wait", str(generation),
-                             str(timeout_ms)], timeout=timeout_ms // 1000 + 60)
+    wait_until_ready(wine, prefix, timeout_ms)
     return r
 
 
 def run_tarvel(wine, prefix, exe, args, timeout=60):
-    """tarvel64.exe's exact stdout bytes and exit code."""
+    """tarvel64.exe's exact stdout bytes and exit code. A session that has
+    ended since the load (its holder is gone) is started again first."""
+    if not session_held(prefix):
+        start_session(wine, prefix)
+        wait_until_ready(wine, prefix)
     code, out, _ = run_captured([wine, exe] + list(args), wine_env(prefix, standin=True), timeout)
     return out, code
 
@@ -441,6 +472,13 @@ def shutdown(wine, prefix):
     subprocess.run(["timeout", "60", wineserver(wine), "-k"], env=wine_env(prefix),
                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     wait_for_session_end(wine, prefix)
+    holder = HOLDERS.pop(os.path.abspath(prefix), None)
+    if holder:
+        holder.wait(timeout=60)
+    try:
+        os.unlink(os.path.join(prefix, "tarvel-holder.pid"))
+    except OSError:
+        pass
 
 
 def main(argv):

@@ -176,6 +176,13 @@ NTSTATUS LoadTopology(void) {
     RtlZeroMemory(&Topology, sizeof Topology);
     if (!NT_SUCCESS(OpenKey(L"", &ParametersPath, &key, TRUE))) return STATUS_SUCCESS;
     Topology.Generation = ReadDword(key, L"Generation", 0);
+    // Ready and Started speak of this load only.
+    static const WCHAR* const progress[] = {L"Ready", L"Started"};
+    for (int i = 0; i < 2; i++) {
+        UNICODE_STRING name;
+        RtlInitUnicodeString(&name, progress[i]);
+        ZwDeleteValueKey(key, &name);
+    }
     Topology.ControllerCount = ReadDword(key, L"Controllers", 0);
     Topology.HubCount = ReadDword(key, L"Hubs", 0);
     Topology.NodeCount = ReadDword(key, L"Nodes", 0);

@@ -413,10 +413,13 @@ def make_prefix(wine, prefix, stack=DEFAULT_STACK):
     for name in ("tarvelusb.inf", "tarvelctl.exe"):
         shutil.copy(os.path.join(stack, name), harness_dir(prefix))
     wine_call(wine, prefix, [r"C:\tarvel\tarvelctl.exe", "install", r"C:\tarvel\tarvelusb.inf"])
-    # The driver starts in the install's session, or at the latest in the next.
+    # The driver starts in the install's session, or at the latest in the next;
+    # an empty machine has generation 0.
+    with open(os.path.join(prefix, "tarvel-generation"), "w") as f:
+        f.write("0")
     shutdown(wine, prefix)
     start_session(wine, prefix)
-    wine_call(wine, prefix, [r"C:\tarvel\tarvelctl.exe", "wait", "0", "30000"])
+    wait_until_ready(wine, prefix, 30000)
     shutdown(wine, prefix)
     os.makedirs(pristine_dir(prefix))
     for name in REGISTRY_FILES:

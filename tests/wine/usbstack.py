@@ -184,6 +184,9 @@ class Resolver:
         self.listed_ports += 1
         p["driver_key"] = key if isinstance(key, str) else ""
         p["driver_key_error"] = 0 if isinstance(key, str) else number(key["error"])
+        if p["driver_key_error"] > 0xFFFF:
+            # The driver carries the error as the NTSTATUS 0xC007xxxx.
+            self.refuse(path + ".driver_key", "Wine passes on Win32 errors up to 0xFFFF only")
         if j.get("node", {}) is not None:
             p["node"] = self.node(j.get("node"), path + ".node", {
                 "instance_id": "USB\\VID_%04X&PID_%04X\\5&1a2b3c4d&0&%d" % (p["vid"], p["pid"], num),

@@ -145,6 +145,8 @@ class Refusals(unittest.TestCase):
                 "1": {"driver_key": "{36fc9e60-c465-11cf-8056-444553540000}\\0000"},
                 "2": {"driver_key": {"error": 31}}}}}]}, "root_hub.connections.2"),
             ({"controllers": [{"root_hub": {"node": {"instance_id": {"cr": 13}}}}]}, "instance_id"),
+            ({"controllers": [{"root_hub": {"connections": {"4": {
+                "driver_key": {"error": 0x10000}}}}}]}, "connections.4.driver_key"),
             ({"controllers": [{"root_hub": {"connections": {"3": {"node": {
                 "instance_id": "USB\\VID_1&PID_2\\" + "A" * 184}}}}}]}, "connections.3.node"),
             ({"controllers": [{"root_hub": {"connections": {

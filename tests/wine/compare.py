@@ -102,7 +102,8 @@ def run_case(a, name, case):
     with tempfile.TemporaryDirectory() as directory:
         machine = machine_file(case, directory)
         started = time.monotonic()
-        usbstack.load_machine(a.wine, a.prefix, machine)
+        usbstack.load_machine(a.wine, a.prefix, machine,
+                              timeout_ms=case.get("load_seconds", 60) * 1000)
         print(f"{name}: machine loaded in {time.monotonic() - started:.1f} s")
         for run in case["runs"]:
             label = f"{name} {command_line(run['args'])}"

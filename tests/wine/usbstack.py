@@ -68,8 +68,7 @@ class Resolver:
         for i, c in enumerate(usb.get("controllers", [])):
             self.controller(c, f"usb.controllers[{i}]", i)
         seen = {}
-        for index in reachable(self):
-            n = self.nodes[index]
+        for n in self.nodes:
             key = n["instance_id"].upper()
             if key in seen:
                 self.refuse(n["path"], f"instance ID {n['instance_id']} is also {seen[key]}'s")
@@ -83,12 +82,11 @@ class Resolver:
         """Wine makes a hub's interface path from its node's instance ID. Where
         the machine's differs, the lookup by hub and port would differ, so a
         port that has to be found that way cannot be played."""
-        keep = reachable(self)
-        listed = [self.nodes[i] for i in keep if self.nodes[i]["parent"] is not None
-                  and self.nodes[self.nodes[i]["parent"]]["hub"] is not None]
+        listed = [n for n in self.nodes
+                  if n["parent"] is not None and self.nodes[n["parent"]]["hub"] is not None]
         drivers = {n["values"].get("TarvelDriver", (0, None))[1] for n in listed}
         for h in self.hubs:
-            if h["node"] not in keep:
+            if h["node"] is None:
                 continue
             wine = self.nodes[h["node"]]["instance_id"].replace("\\", "#") + "#" + HUB_GUID
             if h["interface_path"][4:].upper() == wine.upper():
@@ -252,16 +250,6 @@ def port_blob(p):
                        0 if p["hub"] is None else p["hub"] + 1)
 
 
-def reachable(r):
-    """Indices of the nodes the driver can create: a controller's node and
-    everything below it through nodes; new index by old."""
-    keep = {}
-    for n in r.nodes:
-        if n["controller"] is not None or (n["parent"] is not None and n["parent"] in keep):
-            keep[n["index"]] = len(keep)
-    return keep
-
-
 def wine_version(system):
     """The Wine version name that puts the program on the same query path as
     the machine's os_version: the V2 query from 6.2 on, else the _EX query.
@@ -274,18 +262,20 @@ def wine_version(system):
 
 
 def parameters(r, generation):
-    """The flat topology: (subkey of Parameters, value lines) pairs."""
-    keep = reachable(r)
+    """The flat topology: (subkey of Parameters, value lines) pairs. A node
+    without a parent (a controller's, or one below a hub that has no node)
+    becomes a child of the root device: a hub among them is still a member
+    of the hub set, as on the simulated machine."""
     keys = [("", [reg_value("Generation", "dword", generation),
                   reg_value("Controllers", "dword", len(r.controllers)),
                   reg_value("Hubs", "dword", len(r.hubs)),
-                  reg_value("Nodes", "dword", len(keep))])]
+                  reg_value("Nodes", "dword", len(r.nodes))])]
     for i, c in enumerate(r.controllers):
         keys.append((f"Controller{i}", [
             reg_value("Open", "dword", int(c["open"])),
             reg_value("RootHub", "dword", 0 if c["root_hub"] is None else c["root_hub"] + 1)]))
     for i, h in enumerate(r.hubs):
-        node = keep.get(h["node"]) if h["node"] is not None else None
+        node = h["node"]
         lines = [reg_value("Name", "sz", h["name"]), reg_value("Open", "dword", int(h["open"])),
                  reg_value("NodeInfo", "dword", int(h["node_info"])),
                  reg_value("Ports", "dword", h["ports"]), reg_value("Caps", "dword", h["caps"]),
@@ -295,15 +285,14 @@ def parameters(r, generation):
                 lines.append(reg_value(f"Port{num}", "binary", port_blob(p)))
                 lines.append(reg_value(f"DriverKey{num}", "sz", p["driver_key"]))
         keys.append((f"Hub{i}", lines))
-    for old, new in keep.items():
-        n = r.nodes[old]
+    for i, n in enumerate(r.nodes):
         lines = [reg_value("InstanceId", "sz", n["instance_id"]),
-                 reg_value("Parent", "dword", 0 if n["parent"] is None else keep[n["parent"]] + 1),
+                 reg_value("Parent", "dword", 0 if n["parent"] is None else n["parent"] + 1),
                  reg_value("Controller", "dword",
                            0 if n["controller"] is None else n["controller"] + 1),
                  reg_value("Hub", "dword", 0 if n["hub"] is None else n["hub"] + 1)]
         lines += [reg_value(name, kind, v) for name, (kind, v) in sorted(n["values"].items())]
-        keys.append((f"Node{new}", lines))
+        keys.append((f"Node{i}", lines))
     return keys
 
 

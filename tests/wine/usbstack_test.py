@@ -107,14 +107,18 @@ class FlatForm(unittest.TestCase):
     def keys(self, machine):
         return dict(usbstack.parameters(resolve(machine), 7))
 
-    def test_nodes_below_a_hub_without_node_are_left_out(self):
+    def test_a_node_without_parent_hangs_on_the_root_device(self):
+        # The hub on port 1 has a node though its root hub has none: it is a
+        # member of the hub set all the same, so it must exist.
         keys = self.keys({"usb": {"controllers": [{"root_hub": {"node": None, "connections": {
-            "1": {"hub": {"connections": {"1": {}}}}}}}, {"root_hub": {}}]}})
-        self.assertIn('"Nodes"=dword:00000003', keys[""])  # two controllers, one root hub
+            "1": {"hub": {"connections": {"1": {"vid": 1}}}}}}}, {"root_hub": {}}]}})
+        self.assertIn('"Nodes"=dword:00000005', keys[""])
         self.assertIn('"Node"=dword:00000000', keys["Hub0"])
-        self.assertIn('"Node"=dword:00000000', keys["Hub1"])
-        self.assertIn('"Node"=dword:00000003', keys["Hub2"])
+        self.assertIn('"Node"=dword:00000002', keys["Hub1"])
+        self.assertIn('"Node"=dword:00000005', keys["Hub2"])
+        self.assertIn('"Parent"=dword:00000000', keys["Node1"])
         self.assertIn('"Parent"=dword:00000002', keys["Node2"])
+        self.assertIn('"Parent"=dword:00000004', keys["Node4"])
 
     def test_ports_above_the_hubs_count_are_not_written(self):
         keys = self.keys({"usb": {"controllers": [{"root_hub": {"ports": 2, "connections": {
@@ -157,11 +161,6 @@ class Refusals(unittest.TestCase):
             with self.subTest(where=where):
                 with self.assertRaisesRegex(usbstack.Unexpressible, re.escape(where)):
                     resolve({"usb": usb})
-
-    def test_a_clash_below_a_hub_without_node_does_not_count(self):
-        resolve({"usb": {"controllers": [{"root_hub": {"node": None, "connections": {
-            "1": {"node": {"instance_id": "USB\\A\\1"}},
-            "2": {"node": {"instance_id": "USB\\A\\1"}}}}}]}})
 
     def test_windows_versions(self):
         for system, name in (({}, "win10"), ({"os_version": [6, 2, 9200]}, "win10"),

@@ -67,6 +67,7 @@ class Resolver:
             self.refuse("usb.hub_set_order", "Wine orders the hub set itself")
         for i, c in enumerate(usb.get("controllers", [])):
             self.controller(c, f"usb.controllers[{i}]", i)
+        self.anonymous_children()
         seen = {}
         for n in self.nodes:
             key = n["instance_id"].upper()
@@ -77,6 +78,23 @@ class Resolver:
         if self.problems:
             raise Unexpressible("; ".join(self.problems))
         return self
+
+    def anonymous_children(self):
+        """A node's `children` are numbered after every named node. Only a
+        hub's are seen (they are in its child list, after the named ones),
+        so only those are made."""
+        named = len(self.nodes)
+        next_number = named + 1
+        for n in self.nodes[:named]:
+            first, next_number = next_number, next_number + n["children"]
+            if n["hub"] is None:
+                continue
+            for number_ in range(first, first + n["children"]):
+                child = self.node(None, n["path"] + ".children", {
+                    "instance_id": "USB\\VID_0000&PID_0000\\X%d" % number_,
+                    "description": "USB Device", "friendly_name": {"cr": CR_NO_SUCH_VALUE},
+                    "location": {"cr": CR_NO_SUCH_VALUE}, "driver": {"cr": CR_NO_SUCH_VALUE}})
+                child["parent"] = n["index"]
 
     def check_hub_paths(self):
         """Wine makes a hub's interface path from its node's instance ID. Where
@@ -200,7 +218,7 @@ class Resolver:
     def node(self, j, path, defaults):
         j = j or {}
         n = {"index": len(self.nodes), "path": path, "parent": None, "controller": None,
-             "hub": None}
+             "hub": None, "children": number(j.get("children", 0))}
         given = dict(defaults)
         given.update({k: v for k, v in j.items() if k in defaults or k in ("status", "problem")})
         if isinstance(given["instance_id"], dict):

@@ -120,6 +120,18 @@ class FlatForm(unittest.TestCase):
         self.assertIn('"Parent"=dword:00000002', keys["Node2"])
         self.assertIn('"Parent"=dword:00000004', keys["Node4"])
 
+    def test_a_hubs_anonymous_children_follow_every_named_node(self):
+        # Numbers as tarvel-sim's node list shows them (-D:1): the leaf's three
+        # anonymous children count, though only hubs' are made.
+        r = resolve({"usb": {"controllers": [{"root_hub": {"node": {"children": 2}, "connections": {
+            "1": {"node": {"children": 3}},
+            "2": {"vid": 7, "node": {"children": 1}, "hub": {"connections": {"1": {"vid": 8}}}}}}}]}})
+        children = {}
+        for n in r.nodes:
+            children.setdefault(n["parent"], []).append(n["instance_id"].rsplit("\\", 1)[1])
+        self.assertEqual(children[1], ["5&1a2b3c4d&0&1", "5&1a2b3c4d&0&2", "X6", "X7"])
+        self.assertEqual(children[3], ["5&1a2b3c4d&0&1", "X11"])
+
     def test_ports_above_the_hubs_count_are_not_written(self):
         keys = self.keys({"usb": {"controllers": [{"root_hub": {"ports": 2, "connections": {
             "2": {}, "3": {}}}}]}})

@@ -75,6 +75,7 @@ class Resolver:
                 self.refuse(n["path"], f"instance ID {n['instance_id']} is also {seen[key]}'s")
             seen[key] = n["path"]
         self.check_hub_paths()
+        self.check_hub_set_order()
         if self.problems:
             raise Unexpressible("; ".join(self.problems))
         return self
@@ -117,6 +118,29 @@ class Resolver:
                     self.refuse(f"{h['path']}.connections.{num}",
                                 "found by hub and port under a hub whose interface path "
                                 "Wine would make " + wine)
+
+    def check_hub_set_order(self):
+        """Wine orders the hub set by interface path, the simulated machine
+        by walk. The order shows only where it decides between two nodes: a
+        driver key under two hubs (the first node found wins), or a node
+        list that reaches its limit of 1024."""
+        members = [h for h in self.hubs if h["node"] is not None]
+        wine = sorted(members, key=lambda h: self.nodes[h["node"]]["instance_id"]
+                      .replace("\\", "#").lower())
+        if wine == members:
+            return
+        seen, listed = {}, 0
+        for h in members:
+            for n in self.nodes:
+                if n["parent"] != h["node"]:
+                    continue
+                listed += 1
+                key = n["values"].get("TarvelDriver", (0, None))[1]
+                if key is not None and seen.setdefault(key[:43], h["path"]) != h["path"]:
+                    self.refuse(n["path"], f"driver key {key} is also below {seen[key[:43]]}, "
+                                "and Wine orders the hubs otherwise")
+        if listed >= 1024:
+            self.refuse("usb", "1024 nodes or more below hubs that Wine orders otherwise")
 
     def controller(self, c, path, index):
         if not c.get("detail", True):

@@ -16,6 +16,7 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, HERE)
+sys.dont_write_bytecode = True
 import usbstack  # noqa: E402
 
 SIM = os.path.join(ROOT, "build", "linux", "tarvel-sim")
@@ -173,6 +174,19 @@ class Refusals(unittest.TestCase):
             with self.subTest(where=where):
                 with self.assertRaisesRegex(usbstack.Unexpressible, re.escape(where)):
                     resolve({"usb": usb})
+
+    def test_hub_order_matters_only_where_it_decides(self):
+        # Wine lists USB\A... before USB\B..., the walk the other way round.
+        def machine(key_a, key_b):
+            return {"usb": {"controllers": [{"root_hub": {
+                "node": {"instance_id": "USB\\B\\1"},
+                "connections": {"1": {"vid": 1, "driver_key": key_b}}}},
+                {"root_hub": {
+                "node": {"instance_id": "USB\\A\\1"},
+                "connections": {"1": {"vid": 2, "driver_key": key_a}}}}]}}
+        resolve(machine("{k}\\0001", "{k}\\0002"))
+        with self.assertRaisesRegex(usbstack.Unexpressible, "also below"):
+            resolve(machine("{k}\\0001", "{k}\\0001"))
 
     def test_windows_versions(self):
         for system, name in (({}, "win10"), ({"os_version": [6, 2, 9200]}, "win10"),

@@ -45,7 +45,7 @@ bool ReadControllerPath(HDEVINFO set, DWORD index, char* path, bool& exists) {
 
 }  // namespace
 
-CUsbDevInfo::CUsbDevInfo() : DevTree(NULL), PortCount(0), WalkTop(NULL), WalkedHubCount(0) {
+CUsbDevInfo::CUsbDevInfo() : DevTree(NULL), PortCount(0), WalkedHubCount(0) {
     for (int i = 0; i < kMaxPorts; i++) Ports[i] = NULL;
 }
 

@@ -12,13 +12,6 @@ const int kMaxPorts = 1024;
 // that fills this has long filled the port list.
 const int kMaxWalkedHubs = 2 * kMaxPorts;
 
-// One hub being walked; the frames of the current descent form a chain
-// from the hub walked last up to the root hub.
-struct HubWalkFrame {
-    const char* HubPath;
-    const HubWalkFrame* Up;
-};
-
 struct UsbPortRecord {
     TARVEL_HEAP_OBJECT
     char HubPath[260];
@@ -66,8 +59,8 @@ private:
     static bool ReadDownstreamPath(HANDLE hub, int port, char* pathArea);
     void LinkPortsToNodes();
 
-    const HubWalkFrame* WalkTop;  // the hub being walked, or null
-    // Paths of the hubs walked so far in this Enumerate.
+    // Paths of the hubs walked so far in this Enumerate, the hubs being
+    // walked among them.
     char* WalkedHubs[kMaxWalkedHubs];
     int WalkedHubCount;
     void ForgetWalkedHubs();

@@ -102,15 +102,12 @@ void ApplyV2Speeds(UsbPortRecord* rec, const USB_NODE_CONNECTION_INFORMATION_EX_
 
 }  // namespace
 
-// A hub is walked only when the port chains below it fit PortName and it is
-// none of the hubs being walked: a hub that names its own ancestor would
-// otherwise be walked without end. Nor is a hub walked twice: a stack that
-// names one hub on several ports would repeat its devices under new chains,
-// doubling the walk at every level.
+// A hub is walked only when the port chains below it fit PortName, and only
+// once: a hub that names its own ancestor would otherwise be walked without
+// end, and a stack that names one hub on several ports would repeat its
+// devices under new chains, doubling the walk at every level.
 bool CUsbDevInfo::MayWalkHub(const char* hubPath, const char* chainPrefix) const {
     if (lstrlenA(chainPrefix) + kLongestPortSuffix > kPortNameMax) return false;
-    for (const HubWalkFrame* frame = WalkTop; frame != NULL; frame = frame->Up)
-        if (lstrcmpiA(frame->HubPath, hubPath) == 0) return false;
     if (WalkedHubCount == kMaxWalkedHubs) return false;
     for (int i = 0; i < WalkedHubCount; i++)
         if (lstrcmpiA(WalkedHubs[i], hubPath) == 0) return false;
@@ -140,9 +137,6 @@ void CUsbDevInfo::HubEnumerate(const char* hubPath, const char* chainPrefix) {
     }
     int ports = node.info.u.HubInformation.HubDescriptor.bNumberOfPorts;
     WalkedHubs[WalkedHubCount++] = DupString(hubPath);
-
-    HubWalkFrame frame = {hubPath, WalkTop};
-    WalkTop = &frame;
 
     union {
         USB_NODE_CONNECTION_INFORMATION_EX ex;
@@ -192,7 +186,6 @@ void CUsbDevInfo::HubEnumerate(const char* hubPath, const char* chainPrefix) {
             HubEnumerate(downstream, chain);
     }
 
-    WalkTop = frame.Up;
     CloseHandle(hub);
     DbgPrintf(4, "UDI_END c=%i", PortCount);
 }

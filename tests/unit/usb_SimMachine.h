@@ -22,9 +22,7 @@ public:
         std::string error;
         EXPECT_TRUE(tarvel::sim::LoadMachineJson(machine, error)) << error;
         tarvel::SetHeapHandle(tarvel::GetProcessHeap());
-        static bool lockReady = false;
-        if (!lockReady) tarvel::InitializeCriticalSection(&tarvel::ResultTextLock);
-        lockReady = true;
+        tarvel::InitializeCriticalSection(&tarvel::ResultTextLock);
         tarvel::OsVersion.EffectiveVersion = version;
         tarvel::OsVersion.ServicePackMajor = servicePack;
         console.reset(new tarvel::CConsole);
@@ -35,6 +33,8 @@ public:
         allocBefore = tarvel::AllocSum;
         info = new tarvel::CUsbDevInfo;
         found = info->Enumerate();
+        // Only the walk formats result texts; two walks may be alive at once.
+        tarvel::DeleteCriticalSection(&tarvel::ResultTextLock);
         allocated = tarvel::AllocSum - allocBefore - (int)sizeof(tarvel::CUsbDevInfo);
         tarvel::DiagLevel = 0;
         trace = tarvel::sim::CapturedTrace();

@@ -8,12 +8,14 @@ platform text: (x64) for tarvel64.exe, (Win32) for the simulated program.
     compare.py [--wine W] [--stack DIR] PREFIX make
     compare.py [--wine W] PREFIX shutdown
     compare.py [--wine W] PREFIX exe EXE
-    compare.py --sim SIM [--wine W] --exe EXE PREFIX run CASE ...
-    compare.py --sim SIM sim CASE ...
+    compare.py --sim SIM [--wine W] --exe EXE PREFIX run [CASE ...]
+    compare.py --sim SIM sim [CASE ...]
 
 `run` loads each case's machine once and runs all its command lines on both
-sides; `sim` runs the simulated side alone; `exe` runs another test program
-in the prefix and passes on its exit code.
+sides; `sim` runs the simulated side alone; without names, every case.
+Every machine under examples/ that the table leaves out is listed once as
+a case of its own. `exe` runs another test program in the prefix and passes
+on its exit code.
 """
 import argparse
 import difflib
@@ -34,9 +36,16 @@ BANNER_START = b"Tarvel V"
 
 
 def load_cases():
+    """The table, and a plain listing of every example machine it leaves out,
+    so that a new example is compared from the day it is added."""
     with open(CASES_FILE, encoding="utf-8") as f:
         cases = json.load(f)
     cases.pop("_", None)
+    named = {case["machine"] for case in cases.values()}
+    for name in sorted(os.listdir(os.path.join(ROOT, "examples"))):
+        machine = "examples/" + name
+        if name.endswith(".json") and machine not in named:
+            cases["example-" + name[:-5]] = {"machine": machine, "runs": [{"args": [], "exit": 0}]}
     return cases
 
 
@@ -140,10 +149,14 @@ def main(argv):
     parser.add_argument("--stack", default=usbstack.DEFAULT_STACK)
     parser.add_argument("--sim")
     parser.add_argument("--exe")
-    parser.add_argument("prefix", nargs="?")
-    parser.add_argument("action", choices=["make", "shutdown", "exe", "run", "sim"])
-    parser.add_argument("names", nargs="*")
+    parser.add_argument("words", nargs="+", metavar="ARG", help="[PREFIX] ACTION [NAME ...], as above")
     a = parser.parse_args(argv)
+    actions = ("make", "shutdown", "exe", "run", "sim")
+    # Only `sim` goes without a prefix.
+    a.prefix = None if a.words[0] == "sim" else a.words.pop(0)
+    if not a.words or a.words[0] not in actions:
+        parser.error(f"ACTION is one of {', '.join(actions)}")
+    a.action, a.names = a.words[0], a.words[1:]
     if a.action == "make":
         usbstack.make_prefix(a.wine, a.prefix, a.stack)
         return 0

@@ -1,5 +1,5 @@
-// Answers that are longer than the program's areas or nest without end:
-// the walk must stay inside its fields and terminate.
+// Answers that are longer than the program's areas, nest without end or name
+// one hub twice: the walk must stay inside its fields and terminate.
 #include <string.h>
 
 #include <string>
@@ -20,6 +20,16 @@ std::string NestedHubs(int depth) {
     for (int i = depth; i > 0; i--)
         hub = R"({"ports": 1, "connections": {"1": {"hub": )" + hub + "}}}";
     return hub;
+}
+
+// Levels of hubs: port 1 of each holds the next level, port 2 a hub whose
+// name is the next level's in upper case.
+std::string Doubling(int level, int levels) {
+    std::string hub = R"({"name": "hub)" + std::to_string(level) + R"(", "ports": 2)";
+    if (level == levels) return hub + "}";
+    std::string next = std::to_string(level + 1);
+    return hub + R"(, "connections": {"1": {"hub": )" + Doubling(level + 1, levels) +
+           R"(}, "2": {"hub": {"name": "HUB)" + next + R"(", "ports": 0}}}})";
 }
 
 }  // namespace
@@ -67,6 +77,40 @@ TEST(UsbHostile, HubNamingItsAncestorIsNotWalked) {
     ASSERT_EQ(w.info->PortCount, 2);
     EXPECT_STREQ(w.Port(0).PortName, "1-1");
     EXPECT_STREQ(w.Port(1).PortName, "1-2");
+}
+
+// Device paths compare without case, so "hub3" and "HUB3" open the same hub.
+TEST(UsbHostile, HubNamedByTwoPortsIsWalkedOnce) {
+    Walk w(Machine(R"({"name": "R", "ports": 3, "connections": {
+        "1": {"hub": {"name": "A", "ports": 2, "connections": {"1": {}, "2": {}}}},
+        "2": {"hub": {"name": "a", "ports": 0}},
+        "3": {}}})"));
+    EXPECT_EQ(w.Count("CreateFileA \\\\.\\A "), 1) << w.trace;
+    EXPECT_EQ(w.Count("CreateFileA \\\\.\\a "), 0) << w.trace;
+    ASSERT_EQ(w.info->PortCount, 5);
+    const char* chains[] = {"1-1", "1-1-1", "1-1-2", "1-2", "1-3"};
+    for (int i = 0; i < 5; i++) EXPECT_STREQ(w.Port(i).PortName, chains[i]);
+    EXPECT_EQ(w.Count("CreateFileA"), w.Count("CloseHandle"));
+}
+
+TEST(UsbHostile, AliasedHubsLevelUponLevelStayLinear) {
+    // Walked anew for each alias this would be 2^9 - 2 records.
+    Walk w(Machine(Doubling(0, 8)));
+    EXPECT_EQ(w.info->PortCount, 16);
+    for (int level = 1; level <= 8; level++)
+        EXPECT_EQ(w.Count("CreateFileA \\\\.\\hub" + std::to_string(level) + " "), 1)
+            << "level " << level;
+}
+
+TEST(UsbHostile, ConnectionStatusOutsideTheKnownValuesIsNoDevice) {
+    // The status is an enumeration in the driver kit, but any number may
+    // come back; only DeviceConnected makes a record.
+    Walk w(Machine(R"({"name": "R", "ports": 4, "connections": {
+        "1": {"status": 38}, "2": {"status": "0xFFFFFFFF", "hub": {"name": "H"}},
+        "3": {"status": 257}, "4": {}}})"));
+    ASSERT_EQ(w.info->PortCount, 1);
+    EXPECT_STREQ(w.Port(0).PortName, "1-4");
+    EXPECT_EQ(w.Count("CreateFileA \\\\.\\H"), 0);
 }
 
 TEST(UsbHostile, LongPropertiesAndPathsAreCut) {

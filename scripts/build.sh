@@ -16,5 +16,5 @@ cmake --build build/win64 -j"$jobs"
 cmake -S . -B build/linux -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTARVEL32_EXE="$root/build/win32/tarvel.exe" \
     -DTARVEL64_EXE="$root/build/win64/tarvel64.exe" \
-    -DTARVEL_WINE_STACK_DIR="$root/build/win64/tests/wine/stack" "$@"
+    -DTARVEL_WINE_STACK_DIR="$root/build/win64/fakeusb" "$@"
 cmake --build build/linux -j"$jobs"

@@ -28,7 +28,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
-sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(ROOT, "fakeusb"))
 import usbstack  # noqa: E402
 
 CASES_FILE = os.path.join(HERE, "machines", "cases.json")

@@ -1,5 +1,5 @@
 // Reads the topology from the service's Parameters key, in the flat form
-// that tests/wine/README.md describes, and the registry helpers the rest
+// that fakeusb/README.md describes, and the registry helpers the rest
 // of the driver shares.
 #include "Driver.h"
 

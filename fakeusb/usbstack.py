@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Runs tarvel64.exe under wine64 on a USB stack that a machine file
+"""Runs a Windows program (tarvel64.exe, say) under wine64 on a USB stack that a machine file
 describes: tarvelusb.sys plays the controllers, hubs and devices, the
-stand-in cfgmgr32.dll answers the device-node queries (tests/wine/README.md).
+stand-in cfgmgr32.dll answers the device-node queries (fakeusb/README.md).
 
     usbstack.py [--wine W] [--stack DIR] PREFIX make
     usbstack.py [--wine W] [--stack DIR] PREFIX load MACHINE.json
@@ -22,9 +22,9 @@ import sys
 import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-ROOT = os.path.dirname(os.path.dirname(HERE))
+ROOT = os.path.dirname(HERE)
 DEFAULT_WINE = "/usr/lib/wine/wine64"
-DEFAULT_STACK = os.path.join(ROOT, "build", "win64", "tests", "wine", "stack")
+DEFAULT_STACK = os.path.join(ROOT, "build", "win64", "fakeusb")
 
 PARAMETERS_KEY = r"System\CurrentControlSet\Services\tarvelusb\Parameters"
 REGISTRY_FILES = ("system.reg", "user.reg", "userdef.reg")

@@ -1,20 +1,23 @@
 #!/usr/bin/env python3
-"""Runs a Windows program (tarvel64.exe, say) under wine64 on a USB stack that a machine file
-describes: tarvelusb.sys plays the controllers, hubs and devices, the
-stand-in cfgmgr32.dll answers the device-node queries (fakeusb/README.md).
+"""Runs a Windows program (tarvel64.exe or tarvel.exe, say) under wine64 on a
+USB stack that a machine file describes: tarvelusb.sys plays the controllers,
+hubs and devices, the stand-in cfgmgr32.dll answers the device-node queries
+(fakeusb/README.md).
 
-    usbstack.py [--wine W] [--stack DIR] PREFIX make
-    usbstack.py [--wine W] [--stack DIR] PREFIX load MACHINE.json
+    usbstack.py [--wine W] [--stack DIR] [--stack32 DIR] PREFIX make
+    usbstack.py [--wine W] PREFIX load MACHINE.json
     usbstack.py [--wine W] PREFIX run EXE [ARG ...]
     usbstack.py [--wine W] PREFIX shutdown
-    usbstack.py [--wine W] [--stack DIR] PREFIX one MACHINE.json EXE [ARG ...]
+    usbstack.py [--wine W] [--stack DIR] [--stack32 DIR] PREFIX one MACHINE.json EXE [ARG ...]
 
 `run` and `one` write the program's exact stdout and exit with its code.
 """
 import argparse
+import functools
 import json
 import os
 import random
+import re
 import shutil
 import struct
 import subprocess
@@ -25,6 +28,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
 DEFAULT_WINE = "/usr/lib/wine/wine64"
 DEFAULT_STACK = os.path.join(ROOT, "build", "win64", "fakeusb")
+DEFAULT_STACK32 = os.path.join(ROOT, "build", "win32", "fakeusb")  # its stand-in only
 
 PARAMETERS_KEY = r"System\CurrentControlSet\Services\tarvelusb\Parameters"
 REGISTRY_FILES = ("system.reg", "user.reg", "userdef.reg")
@@ -269,6 +273,18 @@ class Resolver:
         return n
 
 
+def check_args(args):
+    """-D:n with n above 0 shows the program's diagnostics: hub handles, device
+    instance handles, the node list in Wine's hub order with each hub's
+    interface path as Wine makes it (in lower case, from the node's instance
+    ID, whatever the machine's `interface_path`). None of it can be played."""
+    for arg in args:
+        level = re.match(r"[-/]D:(\d*)", arg.upper())
+        if level and int(level.group(1) or 0) > 0:
+            raise Unexpressible(f"{arg}: the diagnostics show handles, order and interface "
+                                "paths of Wine's own")
+
+
 # ---- the flat registry form ----
 
 def reg_hex(data):
@@ -349,15 +365,53 @@ def registry_sections(keys):
 
 # ---- wine ----
 
-def wine_env(prefix, standin=False):
-    # No Gecko/Mono installers and no desktop window on boot.
-    overrides = "mscoree,mshtml=;winemenubuilder.exe=d"
-    if standin:
-        overrides += ";cfgmgr32=n,b"
+@functools.lru_cache()
+def i386_dlls():
+    """Where scripts/setup.sh unpacks Wine's i386 PE DLLs (i386-windows/) for
+    the installed wine64, found by the same rule."""
+    version = subprocess.run(["dpkg-query", "-W", "-f=${Version}", "wine64"],
+                             capture_output=True, text=True).stdout
+    return "/opt/wine-i386/" + version.replace("~", "-")
+
+
+def wine_env(prefix, overrides=""):
+    # No Gecko/Mono installers and no desktop window on boot. Every command,
+    # wineboot's included, needs WINEDLLPATH for the 32-bit side: without
+    # it a prefix gets an empty syswow64, and a 32-bit program does nothing.
     env = dict(os.environ)
+    env.setdefault("WINEDLLPATH", i386_dlls())
     env.update(WINEPREFIX=os.path.abspath(prefix), WINEDEBUG=env.get("TARVEL_WINEDEBUG", "-all"),
-               WINEDLLOVERRIDES=overrides, DISPLAY="")
+               WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" + overrides, DISPLAY="")
     return env
+
+
+def is_win32(exe):
+    with open(exe, "rb") as f:
+        head = f.read(1024)
+    return struct.unpack_from("<H", head, struct.unpack_from("<I", head, 0x3C)[0] + 4)[0] == 0x14C
+
+
+def check_win32(wine, prefix, exe, env):
+    """Without Wine's i386 DLLs a 32-bit program prints nothing and exits 0,
+    which could pass for a run. So before the first 32-bit run in a prefix,
+    `-?` must show the (Win32) banner and exit 2; else this says what is
+    missing."""
+    checked = os.path.join(prefix, "tarvel-win32-checked")
+    if os.path.exists(checked) or not is_win32(exe):
+        return
+    code, out, _ = run_captured([wine, exe, "-?"], env, 60)
+    if code == 2 and b" (Win32) " in out.split(b"\r\n")[0]:
+        open(checked, "w").close()
+        return
+    dlls = env.get("WINEDLLPATH", "")
+    if not os.path.exists(os.path.join(dlls, "i386-windows", "ntdll.dll")):
+        why = f"WINEDLLPATH={dlls!r} holds no i386-windows/ntdll.dll: run scripts/setup.sh"
+    elif not os.path.exists(os.path.join(prefix, "drive_c", "windows", "syswow64", "ntdll.dll")):
+        why = ("the prefix's syswow64 is empty: it was made without WINEDLLPATH, or this "
+               "kernel runs no 32-bit code (tests/wine/probe32.c)")
+    else:
+        why = "Wine's 32-bit side is there, so the program itself fails"
+    raise RuntimeError(f"{exe} -? exited with {code} and wrote {out[:120]!r}: {why}")
 
 
 def run_captured(command, env, timeout):
@@ -428,21 +482,21 @@ def pristine_dir(prefix):
     return os.path.join(prefix, "tarvel-pristine")
 
 
-def make_prefix(wine, prefix, stack=DEFAULT_STACK):
-    """A fresh prefix with the driver installed for an empty machine and, when
-    it was built, the stand-in cfgmgr32.dll in system32. Its registry is kept
-    aside as every machine's starting point."""
+def make_prefix(wine, prefix, stack=DEFAULT_STACK, stack32=DEFAULT_STACK32):
+    """A fresh prefix with the driver installed for an empty machine and, where
+    they were built, the stand-in cfgmgr32.dll of each width where Wine loads
+    it. Its registry is kept aside as every machine's starting point."""
     shutdown(wine, prefix)
     shutil.rmtree(prefix, ignore_errors=True)
     wine_call(wine, prefix, ["wineboot", "-i"], timeout=180)
     # wineboot leaves programs running that finish the prefix; the install
     # must not race them.
     wait_for_session_end(wine, prefix)
-    system32 = os.path.join(prefix, "drive_c", "windows", "system32")
-    shutil.copy(os.path.join(stack, "tarvelusb.sys"), os.path.join(system32, "drivers"))
-    standin = os.path.join(stack, "cfgmgr32.dll")
-    if os.path.exists(standin):
-        shutil.copy(standin, system32)
+    windows = os.path.join(prefix, "drive_c", "windows")
+    shutil.copy(os.path.join(stack, "tarvelusb.sys"), os.path.join(windows, "system32", "drivers"))
+    for folder, system in ((stack, "system32"), (stack32, "syswow64")):
+        if os.path.exists(os.path.join(folder, "cfgmgr32.dll")):
+            shutil.copy(os.path.join(folder, "cfgmgr32.dll"), os.path.join(windows, system))
     os.makedirs(harness_dir(prefix), exist_ok=True)
     for name in ("tarvelusb.inf", "tarvelctl.exe"):
         shutil.copy(os.path.join(stack, name), harness_dir(prefix))
@@ -460,16 +514,23 @@ def make_prefix(wine, prefix, stack=DEFAULT_STACK):
         shutil.copy(os.path.join(prefix, name), pristine_dir(prefix))
 
 
-def load_machine(wine, prefix, machine_json_path, timeout_ms=60000):
+def load_machine(wine, prefix, machine_json_path, timeout_ms=60000, reuse=False):
     """Ends the session, gives the driver the machine's usb section and
     starts a new session in which it presents exactly that; returns when
     every node has started. Wine keeps every device node it has seen and
     lists a stale one as a member of its interface class, so each machine
-    starts from the registry the prefix had right after the install."""
-    with open(machine_json_path, encoding="utf-8") as f:
-        machine = json.load(f)
+    starts from the registry the prefix had right after the install. With
+    `reuse`, a machine loaded last by the same file is not loaded again."""
+    with open(machine_json_path, "rb") as f:
+        text = f.read()
+    machine = json.loads(text)
     r = Resolver().resolve(machine.get("usb") or {})
     version = wine_version(machine.get("system") or {})
+    loaded = os.path.join(prefix, "tarvel-machine.json")
+    if reuse and os.path.exists(loaded) and open(loaded, "rb").read() == text:
+        return r
+    if os.path.exists(loaded):
+        os.unlink(loaded)
     generation = random.randint(1, 0x7FFFFFFF)
     shutdown(wine, prefix)
     for name in REGISTRY_FILES:
@@ -483,16 +544,20 @@ def load_machine(wine, prefix, machine_json_path, timeout_ms=60000):
         f.write(str(generation))
     start_session(wine, prefix)
     wait_until_ready(wine, prefix, timeout_ms)
+    with open(loaded, "wb") as f:
+        f.write(text)
     return r
 
 
 def run_tarvel(wine, prefix, exe, args, timeout=60):
-    """tarvel64.exe's exact stdout bytes and exit code. A session that has
+    """The program's exact stdout bytes and exit code. A session that has
     ended since the load (its holder is gone) is started again first."""
     if not session_held(prefix):
         start_session(wine, prefix)
         wait_until_ready(wine, prefix)
-    code, out, _ = run_captured([wine, exe] + list(args), wine_env(prefix, standin=True), timeout)
+    env = wine_env(prefix, ";cfgmgr32=n,b")
+    check_win32(wine, prefix, exe, env)
+    code, out, _ = run_captured([wine, exe] + list(args), env, timeout)
     return out, code
 
 
@@ -523,13 +588,14 @@ def main(argv):
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--wine", default=DEFAULT_WINE)
     parser.add_argument("--stack", default=DEFAULT_STACK, help="where tarvelusb.sys and the rest are")
+    parser.add_argument("--stack32", default=DEFAULT_STACK32, help="where the 32-bit stand-in is")
     parser.add_argument("prefix")
     parser.add_argument("action", choices=["make", "load", "run", "shutdown", "one"])
     parser.add_argument("rest", nargs=argparse.REMAINDER)
     a = parser.parse_args(argv)
     try:
         if a.action == "make":
-            make_prefix(a.wine, a.prefix, a.stack)
+            make_prefix(a.wine, a.prefix, a.stack, a.stack32)
         elif a.action == "load":
             load_machine(a.wine, a.prefix, a.rest[0])
         elif a.action == "shutdown":
@@ -537,7 +603,7 @@ def main(argv):
         else:
             if a.action == "one":
                 if not os.path.isdir(pristine_dir(a.prefix)):
-                    make_prefix(a.wine, a.prefix, a.stack)
+                    make_prefix(a.wine, a.prefix, a.stack, a.stack32)
                 load_machine(a.wine, a.prefix, a.rest.pop(0))
             out, code = run_tarvel(a.wine, a.prefix, a.rest[0], a.rest[1:])
             sys.stdout.buffer.write(out)

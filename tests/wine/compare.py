@@ -1,18 +1,21 @@
 #!/usr/bin/env python3
 """Runs the cases of machines/cases.json on tarvel-sim and on tarvel64.exe
-under wine64 on the fake USB stack (usbstack.py), and compares stdout byte
-for byte and the exit code. The one difference allowed is the banner's
-platform text: (x64) for tarvel64.exe, (Win32) for the simulated program.
+or tarvel.exe under wine64 on the fake USB stack (usbstack.py), and compares
+stdout byte for byte and the exit code. The one difference allowed is the
+banner's platform text of tarvel64.exe: (x64), where the simulated 32-bit
+program says (Win32).
 
     compare.py cases
-    compare.py [--wine W] [--stack DIR] PREFIX make
+    compare.py [--wine W] [--stack DIR] [--stack32 DIR] PREFIX make
     compare.py [--wine W] PREFIX shutdown
     compare.py [--wine W] PREFIX exe EXE
     compare.py --sim SIM [--wine W] --exe EXE PREFIX run [CASE ...]
     compare.py --sim SIM sim [CASE ...]
 
-`run` loads each case's machine once and runs all its command lines on both
-sides; `sim` runs the simulated side alone; without names, every case.
+`run` loads each case's machine (unless the prefix has it loaded already,
+so that the other exe runs on the same load) and runs all its command lines
+on both sides; `sim` runs the simulated side alone; without names, every
+case.
 Every machine under examples/ that the table leaves out is listed once as
 a case of its own. `exe` runs another test program in the prefix and passes
 on its exit code.
@@ -85,24 +88,24 @@ def as_simulated(out):
     return first.replace(b" (x64) ", b" (Win32) ", 1) + sep + rest
 
 
-def show_diff(expected, got):
+def show_diff(expected, got, exe):
     lines = difflib.unified_diff(
         [repr(line)[2:-1] for line in expected.splitlines(keepends=True)],
         [repr(line)[2:-1] for line in got.splitlines(keepends=True)],
-        "tarvel-sim", "tarvel64.exe under wine64", lineterm="", n=2)
+        "tarvel-sim", f"{exe} under wine64", lineterm="", n=2)
     return "\n".join("    " + line for line in lines)
 
 
-def check(label, expected_exit, sim_result, wine_result):
+def check(label, expected_exit, sim_result, wine_result, exe):
     """Failure messages for one command line; empty when both sides agree."""
     (sim_out, sim_code), (wine_out, wine_code) = sim_result, wine_result
     errors = []
     if sim_code != expected_exit:
         errors.append(f"tarvel-sim exited with {sim_code}, the case expects {expected_exit}")
     if wine_code != sim_code:
-        errors.append(f"tarvel64.exe exited with {wine_code}, tarvel-sim with {sim_code}")
-    if as_simulated(wine_out) != sim_out:
-        errors.append("stdout differs:\n" + show_diff(sim_out, as_simulated(wine_out)))
+        errors.append(f"{exe} exited with {wine_code}, tarvel-sim with {sim_code}")
+    if wine_out != sim_out:
+        errors.append("stdout differs:\n" + show_diff(sim_out, wine_out, exe))
     return [f"{label}: {e}" for e in errors]
 
 
@@ -112,13 +115,15 @@ def run_case(a, name, case):
         machine = machine_file(case, directory)
         started = time.monotonic()
         usbstack.load_machine(a.wine, a.prefix, machine,
-                              timeout_ms=case.get("load_seconds", 60) * 1000)
+                              timeout_ms=case.get("load_seconds", 60) * 1000, reuse=True)
         print(f"{name}: machine loaded in {time.monotonic() - started:.1f} s")
+        exe, win32 = os.path.basename(a.exe), usbstack.is_win32(a.exe)
         for run in case["runs"]:
             label = f"{name} {command_line(run['args'])}"
             sim_result = run_sim(a.sim, machine, run["args"])
-            wine_result = usbstack.run_tarvel(a.wine, a.prefix, a.exe, run["args"])
-            errors = check(label, run["exit"], sim_result, wine_result)
+            out, code = usbstack.run_tarvel(a.wine, a.prefix, a.exe, run["args"])
+            errors = check(label, run["exit"], sim_result,
+                           (out if win32 else as_simulated(out), code), exe)
             print("\n".join(errors) if errors else f"{label}: same bytes, exit {sim_result[1]}")
             failures += errors
     return failures
@@ -147,6 +152,7 @@ def main(argv):
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--wine", default=usbstack.DEFAULT_WINE)
     parser.add_argument("--stack", default=usbstack.DEFAULT_STACK)
+    parser.add_argument("--stack32", default=usbstack.DEFAULT_STACK32)
     parser.add_argument("--sim")
     parser.add_argument("--exe")
     parser.add_argument("words", nargs="+", metavar="ARG", help="[PREFIX] ACTION [NAME ...], as above")
@@ -158,7 +164,7 @@ def main(argv):
         parser.error(f"ACTION is one of {', '.join(actions)}")
     a.action, a.names = a.words[0], a.words[1:]
     if a.action == "make":
-        usbstack.make_prefix(a.wine, a.prefix, a.stack)
+        usbstack.make_prefix(a.wine, a.prefix, a.stack, a.stack32)
         return 0
     if a.action == "shutdown":
         usbstack.shutdown(a.wine, a.prefix)
@@ -170,11 +176,10 @@ def main(argv):
     cases = load_cases()
     failures = []
     for name in a.names or list(cases):
-        if a.action == "sim":
-            failures += sim_case(a, name, cases[name])
-            continue
         try:
-            failures += run_case(a, name, cases[name])
+            for run in cases[name]["runs"]:
+                usbstack.check_args(run["args"])
+            failures += (sim_case if a.action == "sim" else run_case)(a, name, cases[name])
         except (usbstack.Unexpressible, RuntimeError) as e:
             print(f"{name}: {e}")
             failures.append(name)

@@ -175,6 +175,17 @@ class Refusals(unittest.TestCase):
                 with self.assertRaisesRegex(usbstack.Unexpressible, re.escape(where)):
                     resolve({"usb": usb})
 
+    def test_diagnostics_are_never_played(self):
+        # A hub interface path Wine cannot make is accepted while no port has
+        # to be found by it; the node list of -D:n prints it all the same.
+        resolve({"usb": {"controllers": [{"root_hub": {"interface_path": "\\\\?\\x",
+                                                       "connections": {"1": {}}}}]}})
+        for args in (["-D:1"], ["-na", "/d:3"], ["-D:12"]):
+            with self.assertRaisesRegex(usbstack.Unexpressible, "diagnostics", msg=args):
+                usbstack.check_args(args)
+        for args in (["-D:0"], ["-d:"], ["-D:-2"], ["-na", "D:1", "1-2"]):
+            usbstack.check_args(args)
+
     def test_hub_order_matters_only_where_it_decides(self):
         # Wine lists USB\A... before USB\B..., the walk the other way round.
         def machine(key_a, key_b):

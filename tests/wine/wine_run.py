@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Runs tarvel64.exe under wine64 and compares its exact stdout bytes and
-exit code. Wine's prefix has no USB host controller, so every listing ends
-in "No USB devices found".
+"""Runs tarvel64.exe or tarvel.exe under wine64 and compares its exact stdout
+bytes and exit code. Wine's prefix has no USB host controller, so every
+listing ends in "No USB devices found".
 
 usage: wine_run.py cases
        wine_run.py WINE PREFIX setup
@@ -10,8 +10,11 @@ usage: wine_run.py cases
 """
 import os
 import shutil
-import subprocess
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "fakeusb"))
+sys.dont_write_bytecode = True
+import usbstack  # noqa: E402
 
 BANNER = (b"Tarvel V1.0.0 (x64) - Lists USB Devices\r\n"
           b"Freeware by the Tarvel project - https://tarvel.example.org\r\n")
@@ -51,53 +54,28 @@ CASES = {
 }
 
 
-def wine_env(prefix, disabled=None):
-    # No Gecko/Mono installers and no desktop window on boot.
-    overrides = "mscoree,mshtml=;winemenubuilder.exe=d"
-    if disabled:
-        overrides += f";{disabled}=d"
-    env = dict(os.environ)
-    env.update(WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES=overrides, DISPLAY="")
-    return env
-
-
-def setup(wine, prefix):
-    shutil.rmtree(prefix, ignore_errors=True)
-    subprocess.run(["timeout", "180", wine, "wineboot", "-i"], env=wine_env(prefix),
-                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL, check=True)
-    return 0
-
-
-def shutdown(wine, prefix):
-    # The wineserver of this prefix only; it would otherwise linger a while.
-    server = os.path.join(os.path.dirname(wine), "wineserver")
-    subprocess.run(["timeout", "60", server, "-k"], env=wine_env(prefix),
-                   stdin=subprocess.DEVNULL, capture_output=True)
-    return 0
-
-
 def show(data):
     return repr(data)[2:-1]
 
 
 def run(wine, prefix, exe, case):
     args, expected, expected_exit, *disabled = CASES[case]
-    env = wine_env(prefix, disabled[0] if disabled else None)
-    result = subprocess.run(["timeout", "60", wine, exe] + args, env=env,
-                            stdin=subprocess.DEVNULL, capture_output=True)
+    if usbstack.is_win32(exe):
+        expected = expected.replace(b" (x64) ", b" (Win32) ")
+    env = usbstack.wine_env(prefix, f";{disabled[0]}=d" if disabled else "")
+    usbstack.check_win32(wine, prefix, exe, env)
+    code, out, err = usbstack.run_captured([wine, exe] + args, env, 60)
     errors = []
-    if result.returncode != expected_exit:
-        errors.append(f"exit code {result.returncode}, expected {expected_exit}")
-    if result.stdout.replace(b"\r\n", b"").count(b"\n"):
+    if code != expected_exit:
+        errors.append(f"exit code {code}, expected {expected_exit}")
+    if out.replace(b"\r\n", b"").count(b"\n"):
         errors.append("a line ends in a bare LF")
-    if result.stdout != expected:
-        errors.append(f"stdout\n  got:      {show(result.stdout)}\n"
-                      f"  expected: {show(expected)}")
+    if out != expected:
+        errors.append(f"stdout\n  got:      {show(out)}\n  expected: {show(expected)}")
     for error in errors:
         print(f"{case}: {error}")
-    if errors and result.stderr:
-        print("stderr:", result.stderr.decode(errors="replace")[-2000:])
+    if errors and err:
+        print("stderr:", err.decode(errors="replace")[-2000:])
     return 1 if errors else 0
 
 
@@ -107,13 +85,14 @@ def main(argv):
         return 0
     wine, prefix, action = argv[1:4]
     if action == "setup":
-        return setup(wine, prefix)
-    if action == "shutdown":
-        return shutdown(wine, prefix)
-    if action == "run":
+        usbstack.shutdown(wine, prefix)
+        shutil.rmtree(prefix, ignore_errors=True)
+        usbstack.wine_call(wine, prefix, ["wineboot", "-i"], timeout=180)
+    elif action == "shutdown":
+        usbstack.shutdown(wine, prefix)
+    else:
         return run(wine, prefix, argv[4], argv[5])
-    print(f"unknown action {action}")
-    return 2
+    return 0
 
 
 if __name__ == "__main__":

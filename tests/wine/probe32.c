@@ -2,6 +2,7 @@
 // Wine's 32-bit programs need; else exits 77, ctest's skip. A child switches
 // to the 32-bit code segment 0x23 and back; a kernel without it kills it.
 #define _GNU_SOURCE
+#include <signal.h>
 #include <stdio.h>
 #include <string.h>
 #include <sys/mman.h>
@@ -25,6 +26,7 @@ int main(int argc, char** argv) {
     int status = 1;
     pid_t child = fork();
     if (child == 0) {
+        signal(SIGSEGV, SIG_DFL);  // a sanitizer's handler would report the refusal
         __asm__ volatile("sub $128, %%rsp\n\t"  // the pushes spare the red zone
                          "mov %%rsp, 32(%0)\n\tlea 1f(%%rip), %%rax\n\tmov %%rax, 40(%0)\n\t"
                          "pushq %1\n\tpush %2\n\tlretq\n1:\n\tadd $128, %%rsp"

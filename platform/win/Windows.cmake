@@ -21,8 +21,10 @@ set(TARVEL_WIN_FLAGS
     -fno-threadsafe-statics   # one thread; no guard calls into a runtime
     -mno-stack-arg-probe      # the stack is committed up front instead
     -ffunction-sections
-    -fdata-sections
     -fno-ident)
+# No -fdata-sections: with it, gcc for PE puts each zero-initialised
+# variable in a .data$NAME section of its own, which the linker lays out
+# in .data as file bytes; without it they share .bss and cost none.
 
 # Without probes a large frame could step over the guard page, so the whole
 # main-thread stack is committed at start.

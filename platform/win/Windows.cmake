@@ -19,15 +19,20 @@ set(TARVEL_WIN_FLAGS
     -fno-unwind-tables
     -fno-stack-protector
     -fno-threadsafe-statics   # one thread; no guard calls into a runtime
-    -mno-stack-arg-probe      # the stack is committed up front instead
+    # Windows commits the stack page by page as the guard page below it is
+    # touched, so a frame larger than a page must touch its pages in order.
+    # Inline probes do that; gcc's call to ___chkstk_ms would also force
+    # -maccumulate-outgoing-args on i686, which costs some 1.8 KiB of code.
+    -mno-stack-arg-probe
+    -fstack-clash-protection
+    --param=stack-clash-protection-guard-size=12   # one 4 KiB guard page
     -ffunction-sections
     -fno-ident)
 # No -fdata-sections: with it, gcc for PE puts each zero-initialised
 # variable in a .data$NAME section of its own, which the linker lays out
 # in .data as file bytes; without it they share .bss and cost none.
 
-# Without probes a large frame could step over the guard page, so the whole
-# main-thread stack is committed at start.
+# Reserved for the main thread; committed page by page as it grows.
 set(TARVEL_STACK_SIZE 1048576)
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
@@ -56,6 +61,6 @@ target_link_options(tarvel PRIVATE
     -Wl,--subsystem,console
     -Wl,-e,${TARVEL_ENTRY}
     -Wl,--gc-sections
-    "SHELL:-Xlinker --stack -Xlinker ${TARVEL_STACK_SIZE},${TARVEL_STACK_SIZE}"
+    "SHELL:-Xlinker --stack -Xlinker ${TARVEL_STACK_SIZE}"
     -s)
 target_link_libraries(tarvel PRIVATE kernel32)

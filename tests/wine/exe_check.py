@@ -16,7 +16,7 @@ RT_MANIFEST = 0x18
 # DllCharacteristics every build needs: ASLR, DEP, no terminal-server shims.
 HARDENING = {"DYNAMIC_BASE": 0x40, "NX_COMPAT": 0x100, "TERMINAL_SERVER_AWARE": 0x8000}
 HIGH_ENTROPY_VA = 0x20   # and for 64 bits, ASLR over the whole address space
-SCN_WRITE_EXECUTE = 0xA0000000
+SCN_WRITE_EXECUTE = 0xA0000000   # a section with both is an injection target
 
 
 def objdump_p(objdump, exe):

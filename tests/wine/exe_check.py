@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """Static checks of a built Windows exe: what it imports, its size, its
-version resource and manifest.
+version resource and manifest, its header's protections.
 
 usage: exe_check.py OBJDUMP EXE CHECK [ARG]
-  CHECK is imports | size MAX | version | manifest
+  CHECK is imports | size MAX | version | manifest | header 32|64
 """
 import re
 import struct
@@ -13,6 +13,10 @@ import sys
 FIXED_FILE_INFO_SIGNATURE = 0xFEEF04BD
 RT_VERSION = 0x10
 RT_MANIFEST = 0x18
+# DllCharacteristics every build needs: ASLR, DEP, no terminal-server shims.
+HARDENING = {"DYNAMIC_BASE": 0x40, "NX_COMPAT": 0x100, "TERMINAL_SERVER_AWARE": 0x8000}
+HIGH_ENTROPY_VA = 0x20   # and for 64 bits, ASLR over the whole address space
+SCN_WRITE_EXECUTE = 0xA0000000   # a section with both is an injection target
 
 
 def objdump_p(objdump, exe):
@@ -78,6 +82,31 @@ def check_manifest(objdump, exe):
     return None
 
 
+def check_header(exe, bits):
+    data = open(exe, "rb").read()
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    sections, header_size, characteristics = struct.unpack_from("<H12xHH", data, pe + 6)
+    opt = pe + 24
+    magic = struct.unpack_from("<H", data, opt)[0]
+    if magic != {"32": 0x10B, "64": 0x20B}[bits]:
+        return f"optional header magic {magic:#x}: not a {bits}-bit exe"
+    subsystem, flags = struct.unpack_from("<HH", data, opt + 68)
+    if subsystem != 3:
+        return f"subsystem {subsystem}, not console"
+    wanted = dict(HARDENING, **({"HIGH_ENTROPY_VA": HIGH_ENTROPY_VA} if bits == "64" else {}))
+    missing = [name for name, bit in wanted.items() if not flags & bit]
+    if missing:
+        return f"DllCharacteristics {flags:#x} lack {' '.join(missing)}"
+    # Without base relocations the loader cannot move the image.
+    relocs = struct.unpack_from("<4xI", data, opt + (96 if bits == "32" else 112) + 5 * 8)[0]
+    if characteristics & 1 or not relocs:
+        return "no base relocations"
+    for at in range(opt + header_size, opt + header_size + 40 * sections, 40):
+        if struct.unpack_from("<I", data, at + 36)[0] & SCN_WRITE_EXECUTE == SCN_WRITE_EXECUTE:
+            return f"section {data[at:at + 8].rstrip(bytes(1)).decode()} is writable and executable"
+    return None
+
+
 def main(argv):
     objdump, exe, check = argv[1:4]
     if check == "imports":
@@ -88,6 +117,8 @@ def main(argv):
         error = check_version(objdump, exe)
     elif check == "manifest":
         error = check_manifest(objdump, exe)
+    elif check == "header":
+        error = check_header(exe, argv[4])
     else:
         error = f"unknown check {check}"
     if error:

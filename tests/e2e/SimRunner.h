@@ -5,12 +5,20 @@
 struct SimRun {
     std::string out;    // exact bytes of standard output
     std::string trace;  // the call trace
-    int exitCode = -1;  // -1 when it did not exit normally
+    int exitCode = -1;
 };
 
-// machineJson: the machine description (empty: the built-in demo machine).
-// cmdline: the exact command line GetCommandLineA answers.
-SimRun RunSim(const std::string& machineJson, const std::string& cmdline);
+// machine: empty for the built-in demo machine, JSON text (starting with
+// '{'), or the path of a machine file. cmdline: what GetCommandLineA answers.
+SimRun RunSim(const std::string& machine, const std::string& cmdline);
 
-// Turns "\n" into "\r\n" so that expectations read like the program's formats.
-std::string Crlf(const std::string& text);
+std::string Slurp(const std::string& path);
+
+// The lines of the trace that start with prefix, in order.
+std::string TraceLines(const std::string& trace, const std::string& prefix);
+
+inline int Count(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) n++;
+    return n;
+}

@@ -3,36 +3,43 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <sstream>
 #include <vector>
 
-#include "usb_Machines.h"
-
-using namespace usbe2e;
+#include "SimRunner.h"
 
 namespace {
 
-// Every "USB Port     : " value, in output order.
-std::vector<std::string> Chains(const std::string& out) {
-    std::vector<std::string> chains;
-    std::string all = Values(out, "USB Port");
-    for (size_t at = 0, bar; (bar = all.find('|', at)) != std::string::npos; at = bar + 1)
-        chains.push_back(all.substr(at, bar - at));
-    return chains;
+struct Listing {
+    std::vector<std::string> chains;  // every "USB Port" value, in order
+    int code = -1;
+    bool crlf = true;  // every line ends in CR LF
+    std::string out, trace;
+};
+
+Listing List(const std::string& machine, const std::string& ids) {
+    SimRun run = RunSim(machine, "tarvel -na " + ids);
+    Listing l{{}, run.exitCode, run.out.empty() || run.out.back() == '\n', run.out, run.trace};
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.empty() || line.back() != '\r') l.crlf = false;
+        if (line.rfind("USB Port     : ", 0) == 0) l.chains.push_back(line.substr(15, line.size() - 16));
+    }
+    return l;
 }
 
-bool EveryLineEndsInCrLf(const std::string& out) {
-    for (size_t i = 0; i < out.size(); i++)
-        if (out[i] == '\n' && (i == 0 || out[i - 1] != '\r')) return false;
-    return out.empty() || out.back() == '\n';
+bool Unique(const std::vector<std::string>& chains) {
+    return std::set<std::string>(chains.begin(), chains.end()).size() == chains.size();
 }
+
+const std::string kMachine = R"({"clock": "virtual", "usb": {"controllers": [{"root_hub": )";
 
 // Hubs 255 ports wide, each on the last port of the one above, with a
 // device on every hub's first port: levels hubs below the root hub.
 std::string WideChain(int levels) {
     std::string hub = R"({"ports": 255, "connections": {"1": {}}})";
-    for (int i = levels; i > 0; i--)
-        hub = R"({"ports": 255, "connections": {"1": {}, "255": {"hub": )" + hub + "}}}";
-    return Machine(R"({"root_hub": )" + hub + "}");
+    for (int i = levels; i > 0; i--) hub = R"({"ports": 255, "connections": {"1": {}, "255": {"hub": )" + hub + "}}}";
+    return kMachine + hub + "}]}}";
 }
 
 // Five hubs of 255 devices each below one root hub, and more child nodes
@@ -40,78 +47,64 @@ std::string WideChain(int levels) {
 // holds. Records fill up exactly at 1-4-255; the root hub's extra nodes come
 // before the hubs' children, so the node list fills up at 1-4-249.
 std::string FullLists() {
-    std::string ports;
+    std::string ports, root;
     for (int p = 1; p <= 255; p++) ports += (p > 1 ? ", \"" : "\"") + std::to_string(p) + "\": {}";
-    std::string root;
     for (int h = 1; h <= 5; h++)
-        root += (h > 1 ? ", \"" : "\"") + std::to_string(h) + R"(": {"hub": {"name": "HUB)" +
-                std::to_string(h) + R"(", "ports": 255, "connections": {)" + ports + "}}}";
-    return Machine(R"({"root_hub": {"name": "ROOT", "ports": 5, "connections": {)" + root +
-                   R"(}, "extra_nodes": [{}, {}, {}, {}, {}]}})");
+        root += (h > 1 ? ", \"" : "\"") + std::to_string(h) + R"(": {"hub": {"name": "HUB)" + std::to_string(h) +
+                R"(", "ports": 255, "connections": {)" + ports + "}}}";
+    return kMachine + R"({"name": "ROOT", "ports": 5, "connections": {)" + root +
+           R"(}, "extra_nodes": [{}, {}, {}, {}, {}]}}]}})";
 }
 
 }  // namespace
 
 TEST(UsbE2eStress, DeepestWideChainIsListedUpToTheLongestPortName) {
-    SimRun run = RunSim(WideChain(40), "tarvel -na");
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(EveryLineEndsInCrLf(run.out));
+    Listing all = List(WideChain(40), "");
+    EXPECT_EQ(all.code, 0);
+    EXPECT_TRUE(all.crlf);
     // Hubs are walked while "-255" still fits behind their chain: the root
     // hub and 36 below it, two records each.
-    std::vector<std::string> chains = Chains(run.out);
-    ASSERT_EQ(chains.size(), 74u);
-    EXPECT_EQ(std::set<std::string>(chains.begin(), chains.end()).size(), chains.size());
     std::string deepest = "1";
     for (int i = 0; i < 37; i++) deepest += "-255";
-    EXPECT_EQ(chains.back(), deepest);
-    EXPECT_EQ(deepest.size(), 149u);
-    EXPECT_EQ(Count(run.out, "USB Port     : "), Count(run.out, "Name         : "));
-    EXPECT_EQ(Count(run.trace, "CreateFileA"), Count(run.trace, "CloseHandle"));
-
-    // The longest chain selects exactly its port; one level less selects
-    // the hub above it.
-    SimRun one = RunSim(WideChain(40), "tarvel -na " + deepest);
-    EXPECT_EQ(one.exitCode, 0);
-    EXPECT_EQ(Chains(one.out), std::vector<std::string>{deepest});
-    SimRun none = RunSim(WideChain(40), "tarvel -na " + deepest + "-1");
-    EXPECT_EQ(none.exitCode, 4);
+    ASSERT_EQ(all.chains.size(), 74u);
+    EXPECT_TRUE(Unique(all.chains));
+    EXPECT_EQ(all.chains.back(), deepest);
+    EXPECT_EQ(Count(all.out, "Name         : "), 74);
+    EXPECT_EQ(Count(all.trace, "CreateFileA"), Count(all.trace, "CloseHandle"));
+    // The longest chain (149 characters) selects exactly its port.
+    EXPECT_EQ(List(WideChain(40), deepest).chains, std::vector<std::string>{deepest});
+    EXPECT_EQ(List(WideChain(40), deepest + "-1").code, 4);
 }
 
 TEST(UsbE2eStress, FullListsStopRecordingButTheWalkGoesOn) {
-    SimRun run = RunSim(FullLists(), "tarvel -na");
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(Count(run.out, "Max number of USB devs (1024) reached\r\n"), 1);
-    EXPECT_EQ(run.out.find("Max number"), 0u);
-    EXPECT_EQ(Count(run.out, "USB Port     : "), 1024);
-    // The last record is the 255th device of the fourth hub.
-    EXPECT_NE(run.out.find("USB Port     : 1-4-255\r\n"), std::string::npos);
-    EXPECT_EQ(Count(run.out, "USB Port     : 1-5"), 0);
-    // The fifth hub is still walked, port by port.
-    EXPECT_EQ(Count(run.trace, "\\\\.\\HUB5 GET_NODE_CONNECTION_INFORMATION_EX "), 255);
-    EXPECT_EQ(Count(run.trace, "CloseHandle \\\\.\\HUB5"), 1);
+    Listing all = List(FullLists(), "");
+    EXPECT_EQ(all.code, 0);
+    EXPECT_EQ(all.out.find("Max number of USB devs (1024) reached\r\n"), 0u);
+    EXPECT_EQ(Count(all.out, "Max number"), 1);
+    ASSERT_EQ(all.chains.size(), 1024u);
+    EXPECT_EQ(all.chains.back(), "1-4-255");
+    // The fifth hub is still walked, port by port, and closed.
+    EXPECT_EQ(Count(all.trace, "\\\\.\\HUB5 GET_NODE_CONNECTION_INFORMATION_EX "), 255);
+    EXPECT_EQ(Count(all.trace, "CloseHandle \\\\.\\HUB5"), 1);
 }
 
 TEST(UsbE2eStress, FullListsSelectEveryRecordAndReportThoseWithoutNode) {
     // Five IDs, each matching by another field; the instance ID and the
     // location need a node, which the last six records lost to the full
     // node list.
-    SimRun five = RunSim(FullLists(), R"(tarvel -na ** "{36fc9e60-c465-11cf-8056-444553540000}\*")"
-                                      R"( "usb\vid_1234&pid_5678\*" "Port_#0*" "*&0&*")");
-    EXPECT_EQ(five.exitCode, 0);
-    EXPECT_TRUE(EveryLineEndsInCrLf(five.out));
-    std::vector<std::string> chains = Chains(five.out);
-    EXPECT_EQ(chains.size(), 1018u);
-    EXPECT_EQ(chains.back(), "1-4-249");
-    EXPECT_EQ(std::set<std::string>(chains.begin(), chains.end()).size(), chains.size());
-
+    Listing five = List(FullLists(), R"(** "{36fc9e60-c465-11cf-8056-444553540000}\*")"
+                                     R"( "usb\vid_1234&pid_5678\*" "Port_#0*" "*&0&*")");
+    EXPECT_EQ(five.code, 0);
+    EXPECT_TRUE(five.crlf);
+    EXPECT_EQ(five.chains.size(), 1018u);
+    EXPECT_EQ(five.chains.back(), "1-4-249");
+    EXPECT_TRUE(Unique(five.chains));
     // Every record, those without node among them: exit 3.
-    SimRun all = RunSim(FullLists(), "tarvel -na **");
-    EXPECT_EQ(all.exitCode, 3);
-    EXPECT_EQ(Chains(all.out).size(), 1024u);
-    EXPECT_EQ(Chains(all.out).back(), "1-4-255");
-
-    EXPECT_EQ(RunSim(FullLists(), "tarvel -na 1-4-249").exitCode, 0);
-    EXPECT_EQ(RunSim(FullLists(), "tarvel -na 1-4-250").exitCode, 3);
+    Listing all = List(FullLists(), "**");
+    EXPECT_EQ(all.code, 3);
+    EXPECT_EQ(all.chains.size(), 1024u);
+    EXPECT_EQ(List(FullLists(), "1-4-249").code, 0);
+    EXPECT_EQ(List(FullLists(), "1-4-250").code, 3);
     // Ports beyond the full list are not there to be found.
-    EXPECT_EQ(RunSim(FullLists(), "tarvel -na 1-5-1").exitCode, 4);
+    EXPECT_EQ(List(FullLists(), "1-5-1").code, 4);
 }

@@ -234,7 +234,14 @@ bool ParseMachine(const std::string& text, Machine& machine, std::string& error)
         return false;
     }
     Reader r(error);
-    if (!r.Object(doc, "", {"system", "console", "usb", "clock"})) return false;
+    if (!r.Object(doc, "", {"system", "console", "usb", "clock", "notes"})) return false;
+    // Where the file came from and what in it is approximate: for people.
+    if (doc.contains("notes")) {
+        const json& notes = doc["notes"];
+        bool texts = notes.is_array();
+        for (const json& note : notes) texts = texts && note.is_string();
+        if (!texts) return r.Fail("notes", "expected a list of texts");
+    }
     machine = Machine();
     if (doc.contains("system") && !ParseSystem(r, doc["system"], machine.system)) return false;
     if (doc.contains("console") && !ParseConsole(r, doc["console"], machine.console))

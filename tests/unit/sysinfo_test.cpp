@@ -1,0 +1,103 @@
+// Error, CONFIGRET and result names, the version record, and loading from
+// the system directory only.
+#include <string.h>
+
+#include <map>
+#include <regex>
+#include <vector>
+
+#include "sysinfo/SysLib.h"
+#include "unit.h"
+
+using namespace tarvel;
+using unit::SimTest;
+
+namespace {
+
+// The value of every "#define NAME number" of an SDK header.
+std::map<std::string, unsigned long> Defines(const std::string& header) {
+    std::map<std::string, unsigned long> values;
+    std::ifstream in(std::string(TARVEL_SDK_INCLUDE) + "/" + header);
+    std::regex define(R"(^#define\s+(\w+)\s+\(?(?:__MSABI_LONG\()?(0x[0-9A-Fa-f]+|\d+)L?\)?\s*$)");
+    std::smatch m;
+    for (std::string line; std::getline(in, line);)
+        if (std::regex_match(line, m, define)) values[m[1]] = std::stoul(m[2], nullptr, 0);
+    return values;
+}
+
+}  // namespace
+
+// A short name is the SDK's name without its ERROR_ prefix (31 keeps it),
+// and must belong to the code it is given for.
+TEST(SysinfoNames, NamesAreTheSdksNamesOfTheirCodes) {
+    std::map<std::string, unsigned long> errors = Defines("winerror.h"), crs = Defines("cfgmgr32.h");
+    if (errors.empty() || crs.empty()) GTEST_SKIP() << "no SDK headers in " << TARVEL_SDK_INCLUDE;
+    errors["ERROR_NO_SUCH_DEVICE"] = 433;  // newer SDKs have it, mingw-w64's header not yet
+    for (DWORD code = 1; code < 16000; code++) {
+        std::string name = GetErrorName(code);
+        if (name == std::to_string(code)) continue;
+        bool prefixed = errors.count("ERROR_" + name) && errors["ERROR_" + name] == code;
+        EXPECT_TRUE(prefixed || (errors.count(name) && errors[name] == code)) << code << " " << name;
+    }
+    EXPECT_STREQ(GetErrorName(0), "ok");
+    for (CONFIGRET cr = 0; cr <= 0x3B; cr++) EXPECT_EQ(crs[GetCrName(cr)], cr) << GetCrName(cr);
+}
+
+TEST(SysinfoNames, NumbersWithoutANameRotateThroughTenBuffers) {
+    const char* first = GetErrorName(0x0FFFFFFF);
+    for (DWORD code = 1000; code < 1009; code++) GetErrorName(code);
+    EXPECT_STREQ(GetErrorName(2), "FILE_NOT_FOUND");  // uses no buffer
+    EXPECT_STREQ(first, "268435455");
+    EXPECT_STREQ(GetErrorName(0x10000000), "0x10000000");
+    EXPECT_STREQ(first, "0x10000000");  // the eleventh numeric name
+    EXPECT_STREQ(GetCrName(0x3C), "CR_0x3C");
+    EXPECT_STREQ(GetCrName(0xFFFFFFFF), "CR_0xFFFFFFFF");
+}
+
+// The version the walk goes by, as start-up reads it, for each system of
+// data/versions.json.
+TEST_F(SimTest, EffectiveWindowsVersion) {
+    for (const auto& c : unit::Data("versions.json")["systems"]) {
+        SCOPED_TRACE(c.dump());
+        unit::Load(nlohmann::json({{"clock", "virtual"}, {"system", c["system"]}}).dump());
+        char dir[64];
+        GetSystemDirectoryA(dir, sizeof dir);
+        OsVersionRecord r;
+        MemFill(&r, 0x55, sizeof r);
+        GetOsVersionInfo(r, dir);
+        EXPECT_EQ(r.EffectiveVersion, std::stoul(c["effective"].get<std::string>(), nullptr, 16));
+    }
+}
+
+// A file's version numbers, or the record as a failed read leaves it.
+TEST_F(SimTest, FileVersionRecords) {
+    for (const auto& c : unit::Data("versions.json")["files"]) {
+        SCOPED_TRACE(c.dump());
+        unit::Load(nlohmann::json({{"clock", "virtual"}, {"system", c["system"]}}).dump());
+        unit::Held before;
+        FileVersionRecord v, untouched;
+        MemFill(&v, 0x55, sizeof v);
+        MemFill(&untouched, 0x55, sizeof v);
+        SetLastError(0);
+        EXPECT_EQ(GetFileVersionNumbers("C:\\Tools\\tarvel.exe", v), c["result"].get<int>());
+        EXPECT_EQ(GetLastError(), c["error"].get<DWORD>());
+        unit::ExpectReleased(before, "the version read");
+        if (!c.contains("numbers")) {
+            EXPECT_EQ(memcmp(&v, &untouched, sizeof v), 0);
+            continue;
+        }
+        const auto& n = c["numbers"];
+        EXPECT_EQ(std::vector<DWORD>({v.Major, v.Minor, v.Build, v.Revision, v.Packed}),
+                  std::vector<DWORD>({n[0], n[1], n[2], n[3], (DWORD)std::stoul(n[4].get<std::string>(), nullptr, 16)}));
+        EXPECT_EQ(std::string(v.Text, strnlen(v.Text, sizeof v.Text)), c["text"]);
+    }
+}
+
+TEST_F(SimTest, LibraryPathThatDoesNotFitLoadsNothing) {
+    unit::Load(R"({"system": {"system_directory": "C:\\)" + std::string(245, 'd') + R"("}})");
+    EXPECT_EQ(LoadSystemLibrary("version.dll"), nullptr);
+    EXPECT_EQ(GetLastError(), 206u);
+    unit::Load(R"({"system": {"system_directory": "C:\\)" + std::string(244, 'd') + R"("}})");
+    EXPECT_NE(LoadSystemLibrary("version.dll"), nullptr);  // 259 characters fit
+    EXPECT_EQ(unit::Trace(), "LoadLibraryA C:\\" + std::string(244, 'd') + "\\version.dll -> ok\n");
+}

@@ -57,7 +57,8 @@ TEST(SysinfoNames, NumbersWithoutANameRotateThroughTenBuffers) {
 // The version the walk goes by, as start-up reads it, for each system of
 // data/versions.json.
 TEST_F(SimTest, EffectiveWindowsVersion) {
-    for (const auto& c : unit::Data("versions.json")["systems"]) {
+    const nlohmann::json data = unit::Data("versions.json");
+    for (const auto& c : data["systems"]) {
         SCOPED_TRACE(c.dump());
         unit::Load(nlohmann::json({{"clock", "virtual"}, {"system", c["system"]}}).dump());
         char dir[64];
@@ -71,7 +72,8 @@ TEST_F(SimTest, EffectiveWindowsVersion) {
 
 // A file's version numbers, or the record as a failed read leaves it.
 TEST_F(SimTest, FileVersionRecords) {
-    for (const auto& c : unit::Data("versions.json")["files"]) {
+    const nlohmann::json data = unit::Data("versions.json");
+    for (const auto& c : data["files"]) {
         SCOPED_TRACE(c.dump());
         unit::Load(nlohmann::json({{"clock", "virtual"}, {"system", c["system"]}}).dump());
         unit::Held before;

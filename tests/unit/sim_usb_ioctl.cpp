@@ -76,9 +76,8 @@ TEST(SimUsbHub, Answers) {
 }
 
 TEST(SimUsbIoctl, RootHubNameOnlyOnTheControllerAndCutAtItsArea) {
-    std::string longName(600, 'N');
-    unit::Load(R"({"clock": "virtual", "usb": {"controllers": [{"root_hub": {"name": ")" + longName +
-               R"("}}, {}]}})");
+    unit::Load(R"({"clock": "virtual", "usb": {"controllers": [{"root_hub": {"name": ")" +
+               std::string(600, 'N') + R"("}}, {}]}})");
     HANDLE hc = Open("\\\\?\\pci#ven_8086&dev_a36d#3&11583659&0&0#{3abf6f2d-71c4-462a-8a92-1e6861e6af27}");
     ASSERT_NE(hc, INVALID_HANDLE_VALUE);
     alignas(8) unsigned char area[524] = {};

@@ -33,17 +33,20 @@ TEST(SysinfoNames, NamesAreTheSdksNamesOfTheirCodes) {
     std::map<std::string, unsigned long> errors = Defines("winerror.h"), crs = Defines("cfgmgr32.h");
     if (errors.empty() || crs.empty()) GTEST_SKIP() << "no SDK headers in " << TARVEL_SDK_INCLUDE;
     errors["ERROR_NO_SUCH_DEVICE"] = 433;  // newer SDKs have it, mingw-w64's header not yet
+    int named = 0;
     for (DWORD code = 1; code < 16000; code++) {
         std::string name = GetErrorName(code);
         if (name == std::to_string(code)) continue;
+        named++;
         bool prefixed = errors.count("ERROR_" + name) && errors["ERROR_" + name] == code;
         EXPECT_TRUE(prefixed || (errors.count(name) && errors[name] == code)) << code << " " << name;
     }
+    EXPECT_EQ(named, 30);
     EXPECT_STREQ(GetErrorName(0), "ok");
     for (CONFIGRET cr = 0; cr <= 0x3B; cr++) EXPECT_EQ(crs[GetCrName(cr)], cr) << GetCrName(cr);
 }
 
-TEST(SysinfoNames, NumbersWithoutANameRotateThroughTenBuffers) {
+TEST_F(SimTest, NamesWithoutATableEntryRotateThroughTheirBuffers) {
     const char* first = GetErrorName(0x0FFFFFFF);
     for (DWORD code = 1000; code < 1009; code++) GetErrorName(code);
     EXPECT_STREQ(GetErrorName(2), "FILE_NOT_FOUND");  // uses no buffer
@@ -51,7 +54,15 @@ TEST(SysinfoNames, NumbersWithoutANameRotateThroughTenBuffers) {
     EXPECT_STREQ(GetErrorName(0x10000000), "0x10000000");
     EXPECT_STREQ(first, "0x10000000");  // the eleventh numeric name
     EXPECT_STREQ(GetCrName(0x3C), "CR_0x3C");
-    EXPECT_STREQ(GetCrName(0xFFFFFFFF), "CR_0xFFFFFFFF");
+    // Result texts: four buffers in turn, and the last error kept.
+    InitializeCriticalSection(&ResultTextLock);
+    const char* result = GetResultText(-1);
+    SetLastError(50);
+    EXPECT_STREQ(GetResultText(0), "err=NOT_SUPPORTED");
+    EXPECT_EQ(GetLastError(), 50u);
+    for (int i = 2; i < 4; i++) GetResultText(i);
+    EXPECT_EQ(GetResultText(4), result);
+    DeleteCriticalSection(&ResultTextLock);
 }
 
 // The version the walk goes by, as start-up reads it, for each system of

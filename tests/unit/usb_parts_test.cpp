@@ -44,10 +44,10 @@ TEST_F(SimTest, WideTextIsCutToItsCountAndItsField) {
 }
 
 TEST(UsbMatch, Wildcards) {
-    for (const auto& c : unit::Data("wildcards.json"))
-        EXPECT_EQ(WildcardMatch(c[0].get<std::string>().c_str(), c[1].get<std::string>().c_str()),
-                  c[2].get<bool>())
-            << c;
+    for (const auto& c : unit::Data("wildcards.json")) {
+        std::string text = c[0], pattern = c[1];
+        EXPECT_EQ(WildcardMatch(text.c_str(), pattern.c_str()), c[2].get<bool>()) << c;
+    }
     EXPECT_FALSE(WildcardMatch(NULL, "*"));
 }
 

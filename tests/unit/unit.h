@@ -45,7 +45,6 @@ inline int Count(const std::string& text, const std::string& needle) {
 struct SimTest : ::testing::Test {
     void SetUp() override { Load(R"({"clock": "virtual"})"); }
     void TearDown() override {
-        tarvel::DiagLevel = 0;
         tarvel::sim::CaptureStdout(false);
         tarvel::sim::CaptureTrace(false);
     }

@@ -3,8 +3,6 @@
 // walk must stay inside its fields and terminate.
 #include <string.h>
 
-#include <string>
-
 #include "unit.h"
 
 using unit::Walk;

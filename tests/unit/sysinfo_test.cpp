@@ -76,8 +76,9 @@ TEST_F(SimTest, EffectiveWindowsVersion) {
         GetSystemDirectoryA(dir, sizeof dir);
         OsVersionRecord r;
         MemFill(&r, 0x55, sizeof r);
-        GetOsVersionInfo(r, dir);
+        GetOsVersionInfo(r, c.value("dir", std::string(dir)).c_str());
         EXPECT_EQ(r.EffectiveVersion, std::stoul(c["effective"].get<std::string>(), nullptr, 16));
+        if (c.contains("loads")) EXPECT_EQ(unit::Count(unit::Trace(), "LoadLibraryA"), c["loads"].get<int>());
     }
 }
 
@@ -95,11 +96,9 @@ TEST_F(SimTest, FileVersionRecords) {
         EXPECT_EQ(GetFileVersionNumbers("C:\\Tools\\tarvel.exe", v), c["result"].get<int>());
         EXPECT_EQ(GetLastError(), c["error"].get<DWORD>());
         unit::ExpectReleased(before, "the version read");
-        if (!c.contains("numbers")) {
-            EXPECT_EQ(memcmp(&v, &untouched, sizeof v), 0);
-            continue;
-        }
-        const auto& n = c["numbers"];
+        const auto& n = c.value("numbers", nlohmann::json());
+        if (n.is_null()) EXPECT_EQ(memcmp(&v, &untouched, sizeof v), 0);
+        if (n.is_null()) continue;
         EXPECT_EQ(std::vector<DWORD>({v.Major, v.Minor, v.Build, v.Revision, v.Packed}),
                   std::vector<DWORD>({n[0], n[1], n[2], n[3], (DWORD)std::stoul(n[4].get<std::string>(), nullptr, 16)}));
         EXPECT_EQ(std::string(v.Text, strnlen(v.Text, sizeof v.Text)), c["text"]);

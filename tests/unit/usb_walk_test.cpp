@@ -3,22 +3,23 @@
 #include "unit.h"
 
 // Each walk of data/walks.json: the port chains, speeds, driver keys and
-// links of its records, the nodes listed, its calls from the host-controller
-// set on, and how often some were made.
+// linked instance IDs of its records, the nodes listed, its calls from the
+// host-controller set on, and how often some were made.
 TEST(UsbWalk, Conversations) {
     for (const auto& c : unit::Data("walks.json")) {
         SCOPED_TRACE(c["why"].get<std::string>());
         unit::Walk w(nlohmann::json({{"clock", "virtual"}, {"usb", c["usb"]}}).dump(),
                      std::stoul(c.value("version", "0x1000"), nullptr, 0), c.value("service_pack", 0));
         nlohmann::json none = nlohmann::json::array();
-        nlohmann::json records = {{"chains", none}, {"speeds", none}, {"keys", none}, {"linked", none}};
+        nlohmann::json records = {{"chains", none}, {"speeds", none}, {"keys", none}, {"ids", none}};
         for (int i = 0; i < w.info->PortCount; i++) {
             records["chains"].push_back(w.Port(i).PortName);
             records["speeds"].push_back({w.Port(i).ConnSpeed, w.Port(i).DevMaxSpeed});
             records["keys"].push_back(w.Port(i).DriverKeyName);
-            records["linked"].push_back(w.Port(i).DevNode != NULL);
+            auto* node = w.Port(i).DevNode;
+            records["ids"].push_back(node ? nlohmann::json(node->DeviceId) : nlohmann::json());
         }
-        for (const char* field : {"chains", "speeds", "keys", "linked"})
+        for (const char* field : {"chains", "speeds", "keys", "ids"})
             if (c.contains(field)) EXPECT_EQ(records[field], c[field]) << field;
         if (c.contains("nodes")) EXPECT_EQ(w.info->DevTree->Count, c["nodes"].get<int>());
         if (c.contains("trace")) {

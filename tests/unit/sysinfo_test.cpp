@@ -105,11 +105,14 @@ TEST_F(SimTest, FileVersionRecords) {
     }
 }
 
-TEST_F(SimTest, LibraryPathThatDoesNotFitLoadsNothing) {
-    unit::Load(R"({"system": {"system_directory": "C:\\)" + std::string(245, 'd') + R"("}})");
-    EXPECT_EQ(LoadSystemLibrary("version.dll"), nullptr);
-    EXPECT_EQ(GetLastError(), 206u);
-    unit::Load(R"({"system": {"system_directory": "C:\\)" + std::string(244, 'd') + R"("}})");
-    EXPECT_NE(LoadSystemLibrary("version.dll"), nullptr);  // 259 characters fit
-    EXPECT_EQ(unit::Trace(), "LoadLibraryA C:\\" + std::string(244, 'd') + "\\version.dll -> ok\n");
+// Without a system directory, or when the full path would not fit, nothing
+// is loaded.
+TEST_F(SimTest, LibrariesLoadFromTheSystemDirectoryOnly) {
+    for (size_t length : {0, 248, 247}) {
+        std::string dir = length ? "C:\\" + std::string(length - 3, 'd') : "";
+        unit::Load(nlohmann::json({{"system", {{"system_directory", dir}}}}).dump());
+        EXPECT_EQ(LoadSystemLibrary("version.dll") != nullptr, length == 247) << length;
+        if (length == 248) EXPECT_EQ(GetLastError(), 206u);
+        EXPECT_EQ(unit::Trace(), length == 247 ? "LoadLibraryA " + dir + "\\version.dll -> ok\n" : "");
+    }
 }

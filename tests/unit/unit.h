@@ -95,7 +95,6 @@ public:
         ExpectReleased(*before_, "the walk");
     }
     tarvel::UsbPortRecord& Port(int i) { return *info->Ports[i]; }
-    int Count(const std::string& needle) const { return unit::Count(trace, needle); }
 
     tarvel::CUsbDevInfo* info = nullptr;
     std::string trace;

@@ -40,8 +40,8 @@ TEST(UsbHostile, OverlongHubNamesAreCutInsideThePathArea) {
            std::string(300, 'R') + R"(", "connections": {"1": {}}}},
         {"root_hub": {"name": "R", "ports": 1, "connections": {"1": {"hub": {"name": ")" +
            std::string(270, 'H') + R"("}}}}}]}})");
-    EXPECT_EQ(w.Count("CreateFileA \\\\.\\" + std::string(255, 'R') + " -> fail"), 1) << w.trace;
-    EXPECT_EQ(w.Count("CreateFileA \\\\.\\" + std::string(255, 'H') + " -> fail"), 1) << w.trace;
+    EXPECT_EQ(unit::Count(w.trace, "CreateFileA \\\\.\\" + std::string(255, 'R') + " -> fail"), 1) << w.trace;
+    EXPECT_EQ(unit::Count(w.trace, "CreateFileA \\\\.\\" + std::string(255, 'H') + " -> fail"), 1) << w.trace;
     ASSERT_EQ(w.info->PortCount, 1);
     EXPECT_STREQ(w.Port(0).PortName, "2-1");
 }
@@ -62,7 +62,7 @@ TEST(UsbHostile, AliasedHubsLevelUponLevelStayLinear) {
     Walk w(Machine(Doubling(0, 8)));
     EXPECT_EQ(w.info->PortCount, 16);
     for (int level = 1; level <= 8; level++)
-        EXPECT_EQ(w.Count("CreateFileA \\\\.\\hub" + std::to_string(level) + " "), 1)
+        EXPECT_EQ(unit::Count(w.trace, "CreateFileA \\\\.\\hub" + std::to_string(level) + " "), 1)
             << "level " << level;
 }
 

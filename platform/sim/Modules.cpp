@@ -84,6 +84,12 @@ void ResetModules() {
     }
 }
 
+int LiveLibraryReferences() {
+    int refs = 0;
+    for (const Module& m : modules) refs += m.refs;
+    return refs;
+}
+
 bool ModuleLoaded(const char* name) {
     Module* m = ByName(name);
     return m && Loaded(*m);

@@ -93,6 +93,8 @@ void LeaveCriticalSection(LPCRITICAL_SECTION cs) {
 
 void DeleteCriticalSection(LPCRITICAL_SECTION cs) {
     CheckInitialised(cs, "DeleteCriticalSection");
+    // Deleting a section that is still entered leaves its owner undefined.
+    if (cs->RecursionCount != 0) Fatal("DeleteCriticalSection of a section still entered");
     cs->DebugInfo = nullptr;
     --sim::liveSections;
 }

@@ -37,6 +37,12 @@ int LiveCriticalSections();
 // Blocks of the process heap allocated and not yet freed.
 size_t LiveHeapBlocks();
 
+// Device handles and device information sets opened and not yet closed.
+size_t LiveUsbHandles();
+
+// LoadLibraryA calls not yet matched by FreeLibrary.
+int LiveLibraryReferences();
+
 // Delivers a console control event (CTRL_C_EVENT ...) to the installed
 // handlers, the last installed first; true when one of them handled it.
 bool RaiseCtrlEvent(unsigned type);

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "app/Program.h"
+#include "runtime/CRTreplace.h"
 #include "platform/sim/Sim.h"
 
 namespace {
@@ -47,6 +48,38 @@ int Refuse(const std::string& line) {
     return 1;
 }
 
+// The exit code of a run that did not give back what it took.
+const int kUnreleased = 70;
+
+// At the end of a run everything taken must be given back, so that a
+// forgotten release fails every run that reaches it. The one exception:
+// a run ended early with exit code 2 (usage, too many IDs, a command line
+// too long) leaves the ID copies read so far and the two critical sections
+// of start-up to the end of the process.
+void CheckReleased(unsigned code) {
+    bool early = code == 2;
+    size_t idCopies = 0;
+    int idBytes = 0;
+    for (int i = 0; early && i < tarvel::kMaxIds && tarvel::IdList[i] != NULL; i++) {
+        tarvel::SIZE_T size = tarvel::HeapSize(tarvel::GetProcessHeap(), 0, tarvel::IdList[i]);
+        if (size == (tarvel::SIZE_T)-1) continue;
+        idCopies++;
+        idBytes += (int)size;
+    }
+    size_t blocks = tarvel::sim::LiveHeapBlocks();
+    int sections = tarvel::sim::LiveCriticalSections();
+    size_t handles = tarvel::sim::LiveUsbHandles();
+    int libraries = tarvel::sim::LiveLibraryReferences();
+    if (blocks == idCopies && tarvel::AllocSum == idBytes && sections == (early ? 2 : 0) &&
+        handles == 0 && libraries == 0)
+        return;
+    fprintf(stderr,
+            "tarvel-sim: left at exit: %zu heap blocks of %d bytes (ID copies allowed: %zu of %d "
+            "bytes), %d critical sections, %zu device handles or sets, %d library references\n",
+            blocks, tarvel::AllocSum, idCopies, idBytes, sections, handles, libraries);
+    exit(kUnreleased);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -66,5 +99,6 @@ int main(int argc, char** argv) {
             return Refuse(std::string("cannot open the trace file ") + trace);
     }
     signal(SIGINT, OnInterrupt);
+    tarvel::sim::SetExitHook(CheckReleased);
     tarvel::Entry();
 }

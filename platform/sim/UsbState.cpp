@@ -5,6 +5,8 @@
 #include <map>
 #include <vector>
 
+#include "platform/sim/Sim.h"
+
 namespace tarvel::sim {
 namespace {
 
@@ -69,6 +71,8 @@ bool FindSet(HDEVINFO set, UsbSetKind& kind) {
 }
 
 bool CloseSet(HDEVINFO set) { return State().sets.erase(uintptr_t(set)) == 1; }
+
+size_t LiveUsbHandles() { return State().sets.size() + State().devices.size(); }
 
 HANDLE OpenDevice(const UsbOpenDevice& device) {
     UsbState& s = State();

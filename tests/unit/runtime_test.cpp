@@ -124,6 +124,9 @@ TEST(MemOps, FillMoveAndClamp) {
     char down[] = "abcdefghij";
     MemMove(down, down + 3, 5);
     EXPECT_STREQ(down, "defghfghij");
+    char up[] = "abcdefghij";
+    MemMove(up + 3, up, 5);  // overlapping upwards: copied from the end
+    EXPECT_STREQ(up, "abcabcdeij");
     int v = -2;
     EXPECT_EQ(ClampInt(v, 0, 3), 0);
     EXPECT_EQ(ClampInt(v, 5, 1), 1);  // crossed bounds: the upper one wins

@@ -8,6 +8,10 @@ namespace tarvel {
 // would not fit.
 HMODULE LoadSystemLibrary(const char* name);
 
+// Keeps the current directory and other unsafe places out of the library
+// search, where the system offers the means.
+void HardenLibrarySearch();
+
 // A function of a loaded module by name, typed; null when it is missing.
 template <typename Fn>
 Fn LookUpProc(HMODULE module, const char* name) {

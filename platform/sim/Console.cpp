@@ -8,6 +8,7 @@
 
 #include "platform/sim/Sim.h"
 #include "platform/sim/SimCore.h"
+#include "platform/sim/SimFiles.h"
 
 namespace tarvel::sim {
 namespace {
@@ -112,6 +113,7 @@ DWORD GetFileType(HANDLE file) {
 // The file type only tells the program what it writes to; the bytes always
 // reach the process's real output, even for "nul", so tests can see them.
 BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED) {
+    if (sim::IsHostFile(file)) return sim::WriteHostFile(file, data, size, written);
     if (written) *written = 0;
     if ((file != sim::kStdOut && file != sim::kStdErr) || (!data && size)) {
         SetLastError(ERROR_INVALID_HANDLE);

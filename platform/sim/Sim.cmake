@@ -15,7 +15,10 @@ endif()
 find_package(nlohmann_json 3 REQUIRED)
 
 file(GLOB TARVEL_SIM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/sim/*.cpp)
-list(REMOVE_ITEM TARVEL_SIM_SOURCES ${CMAKE_SOURCE_DIR}/platform/sim/SimMain.cpp)
+# The mains and their shared start are linked into each executable itself.
+list(REMOVE_ITEM TARVEL_SIM_SOURCES ${CMAKE_SOURCE_DIR}/platform/sim/SimMain.cpp
+     ${CMAKE_SOURCE_DIR}/platform/sim/CaptureSimMain.cpp
+     ${CMAKE_SOURCE_DIR}/platform/sim/SimLaunch.cpp)
 list(APPEND TARVEL_SIM_SOURCES ${TARVEL_PLATFORM_SHARED_SOURCES})
 
 add_library(tarvel_sim STATIC ${TARVEL_SIM_SOURCES})
@@ -28,8 +31,18 @@ target_include_directories(tarvel_program PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_options(tarvel_program PRIVATE ${TARVEL_PROGRAM_FLAGS})
 target_link_libraries(tarvel_program PUBLIC tarvel_sim)
 
-add_executable(tarvel-sim ${CMAKE_SOURCE_DIR}/platform/sim/SimMain.cpp)
+add_executable(tarvel-sim ${CMAKE_SOURCE_DIR}/platform/sim/SimMain.cpp
+               ${CMAKE_SOURCE_DIR}/platform/sim/SimLaunch.cpp)
 target_link_libraries(tarvel-sim PRIVATE tarvel_program tarvel_sim)
+
+# The capture: the same seam, a machine file out.
+file(GLOB TARVEL_CAPTURE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/capture/*.cpp)
+add_library(tarvel_capture STATIC ${TARVEL_CAPTURE_SOURCES})
+target_compile_options(tarvel_capture PRIVATE ${TARVEL_PROGRAM_FLAGS})
+target_link_libraries(tarvel_capture PUBLIC tarvel_program)
+add_executable(tarvel-capture-sim ${CMAKE_SOURCE_DIR}/platform/sim/CaptureSimMain.cpp
+               ${CMAKE_SOURCE_DIR}/platform/sim/SimLaunch.cpp)
+target_link_libraries(tarvel-capture-sim PRIVATE tarvel_capture tarvel_program tarvel_sim)
 
 enable_testing()
 add_subdirectory(${CMAKE_SOURCE_DIR}/tests ${CMAKE_BINARY_DIR}/tests)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/sim/Sim.h"
+#include "platform/sim/SimFiles.h"
 #include "platform/sim/UsbState.h"
 
 namespace tarvel {
@@ -257,7 +258,10 @@ bool DeviceAt(const std::string& path, sim::UsbOpenDevice& device, bool& open) {
 
 }  // namespace
 
-HANDLE CreateFileA(LPCSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
+HANDLE CreateFileA(LPCSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD,
+                   HANDLE) {
+    // Devices are opened; only a file the program makes is created.
+    if (path && disposition == CREATE_ALWAYS) return sim::CreateHostFile(path);
     sim::UsbOpenDevice device{UsbDeviceKind::Controller, 0, path ? path : "(null)"};
     bool open = false;
     bool found = path && DeviceAt(path, device, open);
@@ -272,6 +276,7 @@ HANDLE CreateFileA(LPCSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWOR
 }
 
 BOOL CloseHandle(HANDLE handle) {
+    if (sim::CloseHostFile(handle)) return TRUE;
     std::string path;
     if (!sim::CloseDevice(handle, path)) {
         sim::Trace("CloseHandle invalid");

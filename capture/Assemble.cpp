@@ -1,0 +1,273 @@
+// Fits the device-node tree to the walk. In a machine file a hub's node is
+// the node of the port it hangs on, and a hub's child nodes are its ports'
+// nodes in port order, then its further nodes; the system's child order is
+// kept, as the program lists the nodes in that order.
+#include "capture/Texts.h"
+#include "runtime/CRTreplace.h"
+
+namespace tarvel::capture {
+
+namespace {
+
+const int kMaxPort = 255;
+
+bool IsChildOf(const Machine& m, int parentNode, DEVINST inst) {
+    if (parentNode < 0) return true;  // no node above: any node will do
+    const List<DEVINST>& children = m.Nodes[parentNode].Children;
+    for (int i = 0; i < children.Count; i++)
+        if (children[i] == inst) return true;
+    return false;
+}
+
+void Associate(Machine& m, int hub, int node) {
+    m.Hubs[hub].Node = node;
+    m.Nodes[node].Hub = hub;
+    ReadChildren(m, node);
+    for (int i = 0; i < m.Members.Count; i++) {
+        if (m.Members[i].Hub < 0 && m.Members[i].Owner == m.Nodes[node].Inst) {
+            m.Members[i].Hub = hub;
+            Hub& h = m.Hubs[hub];
+            h.Detail = m.Members[i].Detail;
+            h.InterfacePath = m.Members[i].Detail ? m.Members[i].Path : Text{};
+            return;
+        }
+    }
+}
+
+// The port a hub hangs on.
+Port* PortOf(Machine& m, int hub) {
+    const Hub& h = m.Hubs[hub];
+    if (h.Parent < 0 || h.OnPort == 0) return nullptr;
+    List<Port>& conns = m.Hubs[h.Parent].Conns;
+    for (int k = 0; k < conns.Count; k++)
+        if (conns[k].Number == h.OnPort) return &conns[k];
+    return nullptr;
+}
+
+// A hub's own node: the hub-set member whose interface is this hub, else
+// the node the tree puts where the hub is (the controller's first child,
+// or the child of the parent hub's node that names the port).
+int FindHubNode(Machine& m, int hub) {
+    const Hub& h = m.Hubs[hub];
+    int above = -1;
+    if (h.Parent >= 0) {
+        above = m.Hubs[h.Parent].Node;
+        if (above < 0 && m.Hubs[h.Parent].Parent >= 0) return -1;
+    }
+    for (int i = 0; i < m.Members.Count; i++) {
+        const Member& mb = m.Members[i];
+        if (mb.Hub >= 0 || !mb.Detail || !SameDevicePath(mb.RawPath, h.OpenPath)) continue;
+        int node = ReadNode(m, mb.Owner);
+        if (m.Nodes[node].Hub < 0 && IsChildOf(m, above, mb.Owner)) return node;
+    }
+    if (h.Parent < 0) {
+        for (int c = 0; c < m.Controllers.Count; c++) {
+            const Controller& ctl = m.Controllers[c];
+            if (ctl.RootHub != hub || ctl.Inst == 0) continue;
+            int node = ReadNode(m, ctl.Inst);
+            ReadChildren(m, node);
+            if (m.Nodes[node].Children.Count == 0) return -1;
+            int first = ReadNode(m, m.Nodes[node].Children[0]);
+            return m.Nodes[first].Hub < 0 ? first : -1;
+        }
+        return -1;
+    }
+    const Port* port = PortOf(m, hub);
+    if (!port || above < 0) return -1;
+    const List<DEVINST>& children = m.Nodes[above].Children;
+    for (int pass = 0; pass < 2; pass++) {
+        for (int i = 0; i < children.Count; i++) {
+            int node = ReadNode(m, children[i]);
+            const Node& n = m.Nodes[node];
+            if (n.Hub >= 0) continue;
+            if (pass == 0 ? SameText(n.Props[kDriver], port->DriverKey)
+                          : NamesPort(n.Props[kLocation], port->Number))
+                return node;
+        }
+    }
+    return -1;
+}
+
+Port& InsertPort(Hub& h, int number) {
+    Port& added = h.Conns.Add();
+    int k = h.Conns.Count - 1;
+    for (; k > 0 && h.Conns[k - 1].Number > number; k--) h.Conns[k] = h.Conns[k - 1];
+    Port& port = h.Conns[k];
+    MemFill(&port, 0, sizeof port);
+    (void)added;
+    port.Number = number;
+    port.QueryOk = true;
+    port.Status = NoDeviceConnected;
+    port.DriverKey = FailedText(ERROR_DEVICE_NOT_CONNECTED);
+    port.NodeNameOk = true;
+    port.HubName = Text{"", 0, true, 0};
+    port.Hub = port.Node = -1;
+    return port;
+}
+
+Port* FindPort(Hub& h, int number) {
+    for (int k = 0; k < h.Conns.Count; k++)
+        if (h.Conns[k].Number == number) return &h.Conns[k];
+    return nullptr;
+}
+
+// A port number in (low, high) that no listed port has; 0 when none.
+int FreePortNumber(Hub& h, int low, int high) {
+    for (int q = low + 1; q < high && q <= kMaxPort; q++)
+        if (!FindPort(h, q)) return q;
+    return 0;
+}
+
+// The listed port a child node belongs to by its driver key, then by its
+// location; -1 for none.
+int MatchPort(Machine& m, Hub& h, int node, const bool* taken) {  // taken: by port number
+    const Node& n = m.Nodes[node];
+    for (int pass = 0; pass < 2; pass++) {
+        for (int k = 0; k < h.Conns.Count; k++) {
+            const Port& p = h.Conns[k];
+            if (taken[p.Number] || p.Hub >= 0) continue;
+            if (pass == 0 ? SameText(n.Props[kDriver], p.DriverKey)
+                          : NamesPort(n.Props[kLocation], p.Number))
+                return p.Number;
+        }
+    }
+    return 0;
+}
+
+// The port number a child that is itself a hub's node must have; 0 for a
+// child that is not, -1 for a hub that waits for a number.
+int HubChildPort(const Machine& m, int hub, int node) {
+    int below = m.Nodes[node].Hub;
+    if (below < 0 || m.Hubs[below].Parent != hub) return 0;
+    return m.Hubs[below].OnPort ? m.Hubs[below].OnPort : -1;
+}
+
+void PlaceChildren(Machine& m, int hub) {
+    int self = m.Hubs[hub].Node;
+    int count = m.Nodes[self].Children.Count;
+    if (count == 0) return;
+    int* nodes = static_cast<int*>(Take(sizeof(int) * count));
+    int* fixed = static_cast<int*>(Take(sizeof(int) * count));
+    for (int i = 0; i < count; i++) {
+        nodes[i] = ReadNode(m, m.Nodes[self].Children[i]);
+        fixed[i] = HubChildPort(m, hub, nodes[i]);
+    }
+    bool* taken = static_cast<bool*>(Take(kMaxPort + 1));
+    int lastHubChild = -1;
+    for (int i = 0; i < count; i++)
+        if (fixed[i] != 0) lastHubChild = i;
+    int lastPort = 0;
+    for (int i = 0; i < count; i++) {
+        Hub& h = m.Hubs[hub];
+        int node = nodes[i];
+        // The lowest number a hub's node further on needs stays above this one.
+        int ceiling = kMaxPort + 1;
+        for (int j = i + 1; j <= lastHubChild; j++)
+            if (fixed[j] > 0 && fixed[j] < ceiling) ceiling = fixed[j];
+        // A hub's node, and every node before the last of them, must be a
+        // port's node; the nodes after it may stay further nodes.
+        bool needed = fixed[i] != 0 || i <= lastHubChild;
+        int number = fixed[i];
+        if (number <= 0 && (needed || h.Extras.Count == 0)) {
+            int match = MatchPort(m, h, node, taken);
+            if (match > lastPort && match < (needed ? ceiling : kMaxPort + 1)) number = match;
+            else number = needed ? -1 : 0;
+        }
+        if (number < 0) number = FreePortNumber(h, lastPort, ceiling);
+        if (number == 0 && fixed[i] != 0) number = FreePortNumber(h, lastPort, kMaxPort + 1);
+        if (number == 0 || (fixed[i] > 0 && number <= lastPort)) {
+            if (i <= lastHubChild)
+                Note(m, "The child nodes of hub %i are in an order no machine file gives; "
+                        "the file changes it.", hub + 1);
+        }
+        if (number == 0 && fixed[i] == 0) {
+            h.Extras.Add() = node;
+            continue;
+        }
+        if (number == 0) continue;  // a hub child without any free number: left out
+        Port* port = FindPort(h, number);
+        if (!port) port = &InsertPort(h, number);
+        taken[number] = true;
+        port->Node = node;
+        int below = m.Nodes[node].Hub;
+        if (below >= 0 && m.Hubs[below].Parent == hub) {
+            port->Hub = below;
+            m.Hubs[below].OnPort = number;
+        }
+        if (number > lastPort) lastPort = number;
+    }
+}
+
+// A hub-set member the walk did not reach: a hub of its own, where the
+// node tree puts it, so that its children are listed as the program lists
+// them.
+void PlaceMember(Machine& m, int member) {
+    Member mb = m.Members[member];
+    int node = ReadNode(m, mb.Owner);
+    if (m.Nodes[node].Hub >= 0) {
+        Note(m, "Hub set member %i is the node of another member; the file lists it once.",
+             member);
+        return;
+    }
+    int parentHub = -1, parentController = -1;
+    for (int h = 0; h < m.Hubs.Count && parentHub < 0; h++)
+        if (m.Hubs[h].Node >= 0 && IsChildOf(m, m.Hubs[h].Node, mb.Owner)) parentHub = h;
+    for (int c = 0; c < m.Controllers.Count && parentHub < 0 && parentController < 0; c++) {
+        const Controller& ctl = m.Controllers[c];
+        if (ctl.RootHub >= 0 || ctl.Inst == 0) continue;
+        int cn = ReadNode(m, ctl.Inst);
+        ReadChildren(m, cn);
+        if (IsChildOf(m, cn, mb.Owner)) parentController = c;
+    }
+    // Its name: the interface path without its prefix, if no hub has it.
+    Text name = {};
+    char* path = nullptr;
+    if (mb.Detail && mb.Path.Length > 4 && mb.RawPath[0] == '\\' && mb.RawPath[1] == '\\') {
+        name = Text{mb.Path.Utf8 + 4, mb.Path.Length - 4, true, 0};
+        path = CopyString(mb.RawPath);
+        path[2] = '.';
+    }
+    for (int h = 0; h < m.Hubs.Count && name.Ok; h++)
+        if (SameText(m.Hubs[h].Name, name)) name.Ok = false;
+    if (!name.Ok) {
+        char text[40];
+        int length = wsprintfA(text, "UNREACHED#HUB#%i", member + 1);
+        name = Text{CopyString(text), length, true, 0};
+        path = CopyString("\\\\.\\");  // opens nothing
+    }
+    int hub = WalkHub(m, name, path, parentHub);
+    if (parentHub < 0 && parentController >= 0) {
+        m.Controllers[parentController].RootHub = hub;
+    } else if (parentHub < 0) {
+        Controller& added = m.Controllers.Add();
+        added.Path = Text{"", 0, true, 0};
+        added.RootHub = hub;
+        Note(m, "Hub set member %i hangs below no host controller the walk reached; the file "
+                "gives it a host controller of its own whose interface detail fails.", member);
+    }
+    Associate(m, hub, node);
+}
+
+void AssociateHubs(Machine& m, int from) {
+    for (int h = from; h < m.Hubs.Count; h++) {
+        if (m.Hubs[h].Node >= 0) continue;
+        int node = FindHubNode(m, h);
+        if (node >= 0) Associate(m, h, node);
+    }
+}
+
+}  // namespace
+
+void Assemble(Machine& m) {
+    AssociateHubs(m, 0);
+    for (int i = 0; i < m.Members.Count; i++) {
+        if (m.Members[i].Hub >= 0) continue;
+        int before = m.Hubs.Count;
+        PlaceMember(m, i);
+        AssociateHubs(m, before);
+    }
+    for (int h = 0; h < m.Hubs.Count; h++)
+        if (m.Hubs[h].Node >= 0) PlaceChildren(m, h);
+}
+
+}  // namespace tarvel::capture

@@ -1,0 +1,176 @@
+// The system and console answers that shape a run besides the USB stack.
+#include "capture/Texts.h"
+#include "runtime/CRTreplace.h"
+#include "sysinfo/SysLib.h"
+
+namespace tarvel::capture {
+
+namespace {
+
+const DWORD kPathArea = 32768;
+
+// A path from a call that answers its length: all of it, zero bytes too.
+template <class Call>
+Text ReadPath(Machine& m, Call call) {
+    char* area = static_cast<char*>(HeapNew(kPathArea + 1));
+    DWORD length = call(area, kPathArea);
+    if (length > kPathArea) length = 0;
+    Text text = AnsiText(m, area, int(length));
+    HeapDelete(area);
+    return text;
+}
+
+// The fixed version block of a file, read as the program reads its own.
+bool ReadFileVersion(HMODULE versionDll, const char* path, WORD parts[4]) {
+    auto getInfo = LookUpProc<GetFileVersionInfoA_t>(versionDll, "GetFileVersionInfoA");
+    auto query = LookUpProc<VerQueryValueA_t>(versionDll, "VerQueryValueA");
+    if (!getInfo || !query) return false;
+    const DWORD size = 16384;
+    void* data = HeapNew(size);
+    LPVOID block = NULL;
+    UINT length = 0;
+    bool ok = getInfo(path, 0, size, data) && query(data, "\\", &block, &length) &&
+              length >= sizeof(VS_FIXEDFILEINFO);
+    if (ok) {
+        const VS_FIXEDFILEINFO* info = static_cast<const VS_FIXEDFILEINFO*>(block);
+        parts[0] = WORD(info->dwFileVersionMS >> 16);
+        parts[1] = WORD(info->dwFileVersionMS);
+        parts[2] = WORD(info->dwFileVersionLS >> 16);
+        parts[3] = WORD(info->dwFileVersionLS);
+    }
+    HeapDelete(data);
+    return ok;
+}
+
+void ReadVersions(Machine& m) {
+    SystemInfo& s = m.System;
+    HMODULE versionDll = LoadSystemLibrary("version.dll");
+    if (!versionDll) {
+        s.VersionDll = "missing";
+        return;
+    }
+    bool getInfo = GetProcAddress(versionDll, "GetFileVersionInfoA") != NULL;
+    bool query = GetProcAddress(versionDll, "VerQueryValueA") != NULL;
+    s.VersionDll = getInfo && query ? "ok" : "no_functions";
+    if (getInfo != query)
+        Note(m, "version.dll lacks only one of its two functions; the file says it lacks both.");
+    if (getInfo && query) {
+        char ntdll[MAX_PATH * 2];
+        char system[MAX_PATH];
+        UINT length = GetSystemDirectoryA(system, MAX_PATH);
+        if (length > 0 && length < MAX_PATH) {
+            wsprintfA(ntdll, "%s\\ntdll.dll", system);
+            s.NtdllVersionOk = ReadFileVersion(versionDll, ntdll, s.NtdllVersion);
+        }
+        char* self = static_cast<char*>(HeapNew(kPathArea + 1));
+        GetModuleFileNameA(NULL, self, kPathArea);
+        s.ExeVersionOk = ReadFileVersion(versionDll, self, s.ExeVersion);
+        HeapDelete(self);
+    }
+    FreeLibrary(versionDll);
+}
+
+void ReadOsVersion(Machine& m) {
+    SystemInfo& s = m.System;
+    auto rtlGetVersion =
+        LookUpProc<RtlGetVersion_t>(GetModuleHandleA("ntdll.dll"), "RtlGetVersion");
+    RTL_OSVERSIONINFOEXW rtl;
+    MemFill(&rtl, 0, sizeof rtl);
+    rtl.dwOSVersionInfoSize = sizeof rtl;
+    s.RtlGetVersion = !rtlGetVersion ? "missing" : rtlGetVersion(&rtl) == 0 ? "ok" : "fails";
+    if (rtlGetVersion && rtl.dwMajorVersion != 0) {
+        s.Major = rtl.dwMajorVersion;
+        s.Minor = rtl.dwMinorVersion;
+        s.Build = rtl.dwBuildNumber;
+        s.ServicePack = rtl.wServicePackMajor;
+        s.ProductType = rtl.wProductType;
+        s.SuiteMask = rtl.wSuiteMask;
+        return;
+    }
+    OSVERSIONINFOEXA info;
+    MemFill(&info, 0, sizeof info);
+    info.dwOSVersionInfoSize = sizeof info;
+    GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info));
+    s.Major = info.dwMajorVersion;
+    s.Minor = info.dwMinorVersion;
+    s.Build = info.dwBuildNumber;
+    s.ServicePack = info.wServicePackMajor;
+    s.ProductType = info.wProductType;
+    s.SuiteMask = info.wSuiteMask;
+}
+
+void ReadKernel32(Machine& m) {
+    SystemInfo& s = m.System;
+    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+    auto isWow64 = LookUpProc<IsWow64Process_t>(kernel32, "IsWow64Process");
+    BOOL wow64 = FALSE;
+    if (isWow64) isWow64(GetCurrentProcess(), &wow64);
+    // The product is a 32-bit program: on a 64-bit system it runs under
+    // WOW64, whichever width of the capture asked.
+    if (isWow64 && lstrcmpA(PlatformText, "x64") == 0) {
+        wow64 = TRUE;
+        Note(m, "Captured by the 64-bit build: \"wow64\" is what the 32-bit program sees on "
+                "this 64-bit system.");
+    }
+    s.Wow64 = !isWow64 ? "missing" : wow64 ? "true" : "false";
+    bool setDll = GetProcAddress(kernel32, "SetDllDirectoryA") != NULL;
+    bool setDefault = GetProcAddress(kernel32, "SetDefaultDllDirectories") != NULL;
+    s.DllDirectoryFunctions = setDll && setDefault;
+    if (setDll != setDefault)
+        Note(m, "kernel32 exports only one of SetDllDirectoryA and SetDefaultDllDirectories; "
+                "the file says it exports neither.");
+}
+
+const char* FileTypeName(HANDLE handle) {
+    switch (GetFileType(handle)) {
+    case FILE_TYPE_CHAR: return "console";
+    case FILE_TYPE_PIPE: return "pipe";
+    default: return "file";
+    }
+}
+
+}  // namespace
+
+void ReadSystem(Machine& m) {
+    SystemInfo& s = m.System;
+    s.ExePath = ReadPath(m, [](char* area, DWORD size) {
+        return GetModuleFileNameA(NULL, area, size);
+    });
+    s.SystemDirectory = ReadPath(m, [](char* area, DWORD size) {
+        return DWORD(GetSystemDirectoryA(area, size));
+    });
+    ReadOsVersion(m);
+    ReadVersions(m);
+    ReadKernel32(m);
+}
+
+void ReadConsole(Machine& m) {
+    ConsoleInfo& c = m.Console;
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    c.Stdout = FileTypeName(out);
+    c.Stderr = FileTypeName(GetStdHandle(STD_ERROR_HANDLE));
+    c.AnsiCp = GetACP();
+    c.OutputCp = GetConsoleOutputCP();
+    CPINFOEXA info;
+    MemFill(&info, 0, sizeof info);
+    c.CpInfo = GetCPInfoExA(lstrcmpA(c.Stdout, "console") == 0 ? c.OutputCp : c.AnsiCp, 0,
+                            &info) != FALSE;
+    HWND window = GetConsoleWindow();
+    DWORD owner = 0;
+    if (window) GetWindowThreadProcessId(window, &owner);
+    c.Window = !window                         ? "none"
+               : !IsWindowVisible(window)      ? "hidden"
+               : owner == GetCurrentProcessId() ? "own"
+                                                : "other";
+    // The program sets the same mode on its input.
+    c.Stdin = SetConsoleMode(GetStdHandle(STD_INPUT_HANDLE),
+                             ENABLE_PROCESSED_INPUT | ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT)
+                  ? "console"
+                  : "redirected";
+    CONSOLE_SCREEN_BUFFER_INFO screen;
+    MemFill(&screen, 0, sizeof screen);
+    c.ScreenOk = GetConsoleScreenBufferInfo(out, &screen) != FALSE;
+    c.ScreenAttributes = screen.wAttributes;
+}
+
+}  // namespace tarvel::capture

@@ -1,0 +1,165 @@
+// Conversions of the system's answers into the UTF-8 of a machine file.
+#include "capture/Texts.h"
+
+#include "runtime/CRTreplace.h"
+
+namespace tarvel::capture {
+
+namespace {
+
+const DWORD kReplacement = 0xFFFD;
+
+int PutUtf8(char* out, DWORD code) {
+    if (code < 0x80) {
+        out[0] = char(code);
+        return 1;
+    }
+    if (code < 0x800) {
+        out[0] = char(0xC0 | (code >> 6));
+        out[1] = char(0x80 | (code & 0x3F));
+        return 2;
+    }
+    if (code < 0x10000) {
+        out[0] = char(0xE0 | (code >> 12));
+        out[1] = char(0x80 | ((code >> 6) & 0x3F));
+        out[2] = char(0x80 | (code & 0x3F));
+        return 3;
+    }
+    out[0] = char(0xF0 | (code >> 18));
+    out[1] = char(0x80 | ((code >> 12) & 0x3F));
+    out[2] = char(0x80 | ((code >> 6) & 0x3F));
+    out[3] = char(0x80 | (code & 0x3F));
+    return 4;
+}
+
+// The character each byte from 0x80 up stands for in the ANSI code page,
+// found by asking the system's own conversion; 0 for a byte that no
+// character becomes (a lead byte, or a gap in the code page).
+WCHAR AnsiChars[256];
+bool AnsiCharsRead;
+bool AnsiNoted;
+
+void ReadAnsiChars() {
+    AnsiCharsRead = true;
+    for (DWORD c = 0x80; c <= 0xFFFF; c++) {
+        if (c >= 0xD800 && c <= 0xDFFF) continue;
+        WCHAR wide = WCHAR(c);
+        char bytes[8];
+        int n = WideCharToMultiByte(CP_ACP, 0, &wide, 1, bytes, sizeof bytes, NULL, NULL);
+        BYTE b = BYTE(bytes[0]);
+        if (n == 1 && b >= 0x80 && AnsiChars[b] == 0) AnsiChars[b] = wide;
+    }
+}
+
+// The length of a well-formed UTF-8 sequence at text, or 0.
+int Utf8Sequence(const BYTE* text, int left) {
+    BYTE b = text[0];
+    int n = b >= 0xF0 && b <= 0xF4 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 && b < 0xE0 ? 2 : 0;
+    if (n == 0 || n > left) return 0;
+    for (int i = 1; i < n; i++)
+        if ((text[i] & 0xC0) != 0x80) return 0;
+    if (n == 3 && b == 0xE0 && text[1] < 0xA0) return 0;
+    if (n == 3 && b == 0xED && text[1] >= 0xA0) return 0;  // a surrogate
+    if (n == 4 && b == 0xF0 && text[1] < 0x90) return 0;
+    if (n == 4 && b == 0xF4 && text[1] >= 0x90) return 0;
+    return n;
+}
+
+}  // namespace
+
+Text WideText(const WCHAR* wide, int units) {
+    int length = 0;
+    while (length < units && wide[length]) length++;
+    char* out = static_cast<char*>(Take(length * 3 + 1));
+    int used = 0;
+    for (int i = 0; i < length; i++) {
+        DWORD c = wide[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && wide[i + 1] >= 0xDC00 &&
+            wide[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (wide[i + 1] - 0xDC00);
+            i++;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = kReplacement;  // a lone half of a pair has no UTF-8 form
+        }
+        used += PutUtf8(out + used, c);
+    }
+    return Text{out, used, true, 0};
+}
+
+Text AnsiText(Machine& m, const char* bytes, int length) {
+    char* out = static_cast<char*>(Take(length * 3 + 1));
+    const BYTE* in = reinterpret_cast<const BYTE*>(bytes);
+    bool utf8 = GetACP() == CP_UTF8;
+    int used = 0;
+    for (int i = 0; i < length;) {
+        if (in[i] < 0x80) {
+            out[used++] = char(in[i++]);
+            continue;
+        }
+        if (utf8) {
+            int n = Utf8Sequence(in + i, length - i);
+            if (n > 0) {
+                MemMove(out + used, in + i, n);
+                used += n;
+                i += n;
+                continue;
+            }
+        } else {
+            if (!AnsiCharsRead) ReadAnsiChars();
+            if (AnsiChars[in[i]]) {
+                used += PutUtf8(out + used, AnsiChars[in[i++]]);
+                continue;
+            }
+        }
+        if (!AnsiNoted)
+            Note(m, "A byte 0x%02X of an ANSI text stands for no character of code page %u; "
+                    "such bytes are written as U+FFFD.", in[i], GetACP());
+        AnsiNoted = true;
+        used += PutUtf8(out + used, kReplacement);
+        i++;
+    }
+    return Text{out, used, true, 0};
+}
+
+Text FailedText(DWORD code) { return Text{nullptr, 0, false, code}; }
+
+char* AnsiPath(const char* prefix, const WCHAR* wide, int units) {
+    int length = 0;
+    while (length < units && wide[length]) length++;
+    int prefixLength = lstrlenA(prefix);
+    int size = prefixLength + length * 4 + 1;
+    char* path = static_cast<char*>(Take(size));
+    MemMove(path, prefix, prefixLength);
+    if (length > 0)
+        WideCharToMultiByte(CP_ACP, 0, wide, length, path + prefixLength, size - prefixLength - 1,
+                            NULL, NULL);
+    return path;
+}
+
+bool SameDevicePath(const char* a, const char* b) {
+    if (!a || !b || lstrlenA(a) <= 4 || lstrlenA(b) <= 4) return false;
+    return lstrcmpiA(a + 4, b + 4) == 0;
+}
+
+bool SameText(const Text& a, const Text& b) {
+    if (!a.Ok || !b.Ok || a.Length != b.Length) return false;
+    for (int i = 0; i < a.Length; i++)
+        if (a.Utf8[i] != b.Utf8[i]) return false;
+    return true;
+}
+
+bool NamesPort(const Text& location, int port) {
+    char prefix[16];
+    int length = wsprintfA(prefix, "Port_#%04i", port);
+    if (!location.Ok || location.Length < length) return false;
+    for (int i = 0; i < length; i++) {
+        char c = location.Utf8[i];
+        if (c >= 'a' && c <= 'z') c = char(c - 32);
+        char p = prefix[i];
+        if (p >= 'a' && p <= 'z') p = char(p - 32);
+        if (c != p) return false;
+    }
+    return true;
+}
+
+}  // namespace tarvel::capture

@@ -49,6 +49,18 @@ Port* PortOf(Machine& m, int hub) {
 // or the child of the parent hub's node that names the port).
 int FindHubNode(Machine& m, int hub) {
     const Hub& h = m.Hubs[hub];
+    if (h.Parent < 0) {
+        // A root hub's node is its controller's one child.
+        for (int c = 0; c < m.Controllers.Count; c++) {
+            const Controller& ctl = m.Controllers[c];
+            if (ctl.RootHub != hub || ctl.Inst == 0) continue;
+            int node = ReadNode(m, ctl.Inst);
+            ReadChildren(m, node);
+            if (m.Nodes[node].Children.Count == 0) break;
+            int first = ReadNode(m, m.Nodes[node].Children[0]);
+            if (m.Nodes[first].Hub < 0) return first;
+        }
+    }
     int above = -1;
     if (h.Parent >= 0) {
         above = m.Hubs[h.Parent].Node;
@@ -59,18 +71,6 @@ int FindHubNode(Machine& m, int hub) {
         if (mb.Hub >= 0 || !mb.Detail || !SameDevicePath(mb.RawPath, h.OpenPath)) continue;
         int node = ReadNode(m, mb.Owner);
         if (m.Nodes[node].Hub < 0 && IsChildOf(m, above, mb.Owner)) return node;
-    }
-    if (h.Parent < 0) {
-        for (int c = 0; c < m.Controllers.Count; c++) {
-            const Controller& ctl = m.Controllers[c];
-            if (ctl.RootHub != hub || ctl.Inst == 0) continue;
-            int node = ReadNode(m, ctl.Inst);
-            ReadChildren(m, node);
-            if (m.Nodes[node].Children.Count == 0) return -1;
-            int first = ReadNode(m, m.Nodes[node].Children[0]);
-            return m.Nodes[first].Hub < 0 ? first : -1;
-        }
-        return -1;
     }
     const Port* port = PortOf(m, hub);
     if (!port || above < 0) return -1;

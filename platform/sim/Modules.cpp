@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "platform/sim/Sim.h"
+#include "platform/sim/UsbState.h"
 #include "platform/sim/SimCore.h"
 
 namespace tarvel::sim {
@@ -183,7 +184,7 @@ BOOL FreeLibrary(HMODULE module) {
 DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
     std::string path;
     if (!module || (uintptr_t)module == sim::kExeModule) {
-        path = Current().system.exe_path;
+        path = sim::Ansi(Current().system.exe_path);
     } else if (Module* m = ByHandle(module)) {
         path = SystemPath(m->name);
     } else {
@@ -207,7 +208,8 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
 }
 
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
-    const std::string& dir = Current().system.system_directory;
+    // As every A function, in the ANSI code page.
+    const std::string dir = sim::Ansi(Current().system.system_directory);
     if (!buffer || size <= dir.size()) return (UINT)dir.size() + 1;
     memcpy(buffer, dir.c_str(), dir.size() + 1);
     return (UINT)dir.size();

@@ -6,6 +6,7 @@
 #include "runtime/CRTreplace.h"
 #include "runtime/CmdLine.h"
 #include "sysinfo/ErrorNames.h"
+#include "sysinfo/SysLib.h"
 #include "usb/CUsbDevInfo.h"
 
 namespace tarvel {

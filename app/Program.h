@@ -22,10 +22,6 @@ int main(int argc, char** argv);
 // The program's own file version, read at start for the banner.
 extern FileVersionRecord ProgramVersion;
 
-// Keeps the current directory and other unsafe places out of the library
-// search, where the system offers the means.
-void HardenLibrarySearch();
-
 void PrintAbout();
 void PrintUsage();
 

@@ -5,6 +5,16 @@
 
 namespace tarvel {
 
+void HardenLibrarySearch() {
+    // Looked up by name: older systems lack one or both.
+    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+    auto setDllDirectory = LookUpProc<SetDllDirectoryA_t>(kernel32, "SetDllDirectoryA");
+    if (setDllDirectory != NULL) setDllDirectory("");
+    auto setDefaultDirectories =
+        LookUpProc<SetDefaultDllDirectories_t>(kernel32, "SetDefaultDllDirectories");
+    if (setDefaultDirectories != NULL) setDefaultDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 HMODULE LoadSystemLibrary(const char* name) {
     char path[MAX_PATH];
     UINT length = GetSystemDirectoryA(path, MAX_PATH);

@@ -1,8 +1,13 @@
-// Loading a system library by full path from the system directory only.
+// Loading a system library by full path from the system directory only, and
+// the library search of the process narrowed to match.
 #pragma once
 #include "platform/Platform.h"
 
 namespace tarvel {
+
+// Keeps the current directory and other unsafe places out of the library
+// search, where the system offers the means.
+void HardenLibrarySearch();
 
 // Null when loading failed; ERROR_FILENAME_EXCED_RANGE when the full path
 // would not fit.

@@ -28,7 +28,7 @@ constexpr bool kSameType<T, T> = true;
 #define AS_DECLARED(type, sdk) \
     static_assert(kSameType<type, decltype(&sdk)>, #sdk ": not the SDK's type")
 
-// The ones looked up elsewhere: version.dll (sysinfo/) and kernel32 (app/).
+// The ones looked up elsewhere: version.dll and kernel32 (sysinfo/).
 AS_DECLARED(GetFileVersionInfoA_t, ::GetFileVersionInfoA);
 AS_DECLARED(VerQueryValueA_t, ::VerQueryValueA);
 AS_DECLARED(SetDllDirectoryA_t, ::SetDllDirectoryA);

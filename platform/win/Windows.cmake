@@ -1,5 +1,6 @@
-# Windows: one freestanding console exe, tarvel.exe (i686) or tarvel64.exe
-# (x86-64), from the program's sources and the backend in platform/win. No C
+# Windows: two freestanding console exes, tarvel.exe and tarvel-capture.exe
+# (i686) or tarvel64.exe and tarvel-capture64.exe (x86-64), from the
+# program's or the capture's sources and the backend in platform/win. No C
 # or C++ runtime is linked: kernel32 is the only import, and the few things
 # the compiler calls on its own come from Freestanding.cpp.
 enable_language(RC)
@@ -8,8 +9,19 @@ enable_language(RC)
 set(CMAKE_C_STANDARD_LIBRARIES "")
 set(CMAKE_CXX_STANDARD_LIBRARIES "")
 
-file(GLOB TARVEL_WIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/win/*.cpp)
-list(APPEND TARVEL_WIN_SOURCES ${TARVEL_PLATFORM_SHARED_SOURCES})
+set(TARVEL_WIN_DIR ${CMAKE_CURRENT_LIST_DIR})
+# What both exes link of the backend; each adds its own entry (Start.cpp,
+# CaptureStart.cpp).
+set(TARVEL_WIN_SOURCES
+    ${TARVEL_WIN_DIR}/Bind.cpp
+    ${TARVEL_WIN_DIR}/Freestanding.cpp
+    ${TARVEL_WIN_DIR}/PlatformText.cpp)
+# The capture links the runtime and the system-information code, not the
+# program's flow (app/) nor its walk (usb/).
+file(GLOB TARVEL_CAPTURE_SOURCES CONFIGURE_DEPENDS
+    ${CMAKE_SOURCE_DIR}/capture/*.cpp
+    ${CMAKE_SOURCE_DIR}/runtime/*.cpp
+    ${CMAKE_SOURCE_DIR}/sysinfo/*.cpp)
 
 set(TARVEL_WIN_FLAGS
     ${TARVEL_PROGRAM_FLAGS}
@@ -41,46 +53,56 @@ set(TARVEL_WIN_FLAGS
 set(TARVEL_STACK_SIZE 1048576)
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-    set(TARVEL_EXE_NAME tarvel64)
+    set(TARVEL_EXE_SUFFIX 64)
     set(TARVEL_ENTRY mainCRTStartup)
 else()
-    set(TARVEL_EXE_NAME tarvel)
+    set(TARVEL_EXE_SUFFIX "")
     set(TARVEL_ENTRY _mainCRTStartup)   # i686 symbols carry a leading '_'
     # Win32 only promises a 4-byte aligned stack; gcc's 16-byte default
     # pads every frame and call for SSE data the program does not have.
     list(APPEND TARVEL_WIN_FLAGS -mpreferred-stack-boundary=2)
 endif()
 
-add_executable(tarvel
-    ${TARVEL_PROGRAM_SOURCES}
-    ${TARVEL_WIN_SOURCES}
-    ${CMAKE_SOURCE_DIR}/platform/win/tarvel.rc)
-set_target_properties(tarvel PROPERTIES OUTPUT_NAME ${TARVEL_EXE_NAME})
-target_include_directories(tarvel PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/platform/win)
-target_compile_options(tarvel PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${TARVEL_WIN_FLAGS}>)
 # The memory routines must not be recognised as loops to replace by
 # calls to themselves, and stay plain code outside link-time optimisation:
 # the compiler emits calls to them after it has decided what to keep.
-set_source_files_properties(${CMAKE_SOURCE_DIR}/platform/win/Freestanding.cpp
+set_source_files_properties(${TARVEL_WIN_DIR}/Freestanding.cpp
     PROPERTIES COMPILE_OPTIONS "-fno-tree-loop-distribute-patterns;-fno-lto")
-set_source_files_properties(${CMAKE_SOURCE_DIR}/platform/win/tarvel.rc
-    PROPERTIES OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/platform/win/tarvel.manifest)
-target_link_options(tarvel PRIVATE
-    ${TARVEL_WIN_FLAGS}
-    -nostdlib
-    -Wl,--subsystem,console
-    -Wl,-e,${TARVEL_ENTRY}
-    -Wl,--gc-sections
-    -Wl,-T,${CMAKE_CURRENT_LIST_DIR}/tarvel.ld
-    # Load anywhere (ASLR), no execution from data pages (DEP), no
-    # compatibility shims on a terminal server.
-    -Wl,--dynamicbase
-    -Wl,--nxcompat
-    -Wl,--tsaware
-    "SHELL:-Xlinker --stack -Xlinker ${TARVEL_STACK_SIZE}"
-    -s)
-if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-    target_link_options(tarvel PRIVATE -Wl,--high-entropy-va)
-endif()
-set_target_properties(tarvel PROPERTIES LINK_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/tarvel.ld)
-target_link_libraries(tarvel PRIVATE kernel32)
+set_source_files_properties(${TARVEL_WIN_DIR}/tarvel.rc ${TARVEL_WIN_DIR}/capture.rc
+    PROPERTIES OBJECT_DEPENDS ${TARVEL_WIN_DIR}/tarvel.manifest)
+
+# One exe, <name>.exe or <name>64.exe, from the given sources, its entry,
+# its resource file and the shared backend, with the same flags and layout
+# for both.
+function(tarvel_windows_exe target name rc start)
+    add_executable(${target} ${ARGN} ${TARVEL_WIN_SOURCES} ${start}
+                   ${TARVEL_PLATFORM_SHARED_SOURCES} ${rc})
+    set_target_properties(${target} PROPERTIES
+        OUTPUT_NAME ${name}${TARVEL_EXE_SUFFIX}
+        LINK_DEPENDS ${TARVEL_WIN_DIR}/tarvel.ld)
+    target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR} ${TARVEL_WIN_DIR})
+    target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${TARVEL_WIN_FLAGS}>)
+    target_link_options(${target} PRIVATE
+        ${TARVEL_WIN_FLAGS}
+        -nostdlib
+        -Wl,--subsystem,console
+        -Wl,-e,${TARVEL_ENTRY}
+        -Wl,--gc-sections
+        -Wl,-T,${TARVEL_WIN_DIR}/tarvel.ld
+        # Load anywhere (ASLR), no execution from data pages (DEP), no
+        # compatibility shims on a terminal server.
+        -Wl,--dynamicbase
+        -Wl,--nxcompat
+        -Wl,--tsaware
+        "SHELL:-Xlinker --stack -Xlinker ${TARVEL_STACK_SIZE}"
+        -s)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+        target_link_options(${target} PRIVATE -Wl,--high-entropy-va)
+    endif()
+    target_link_libraries(${target} PRIVATE kernel32)
+endfunction()
+
+tarvel_windows_exe(tarvel tarvel ${TARVEL_WIN_DIR}/tarvel.rc ${TARVEL_WIN_DIR}/Start.cpp
+    ${TARVEL_PROGRAM_SOURCES})
+tarvel_windows_exe(tarvel-capture tarvel-capture ${TARVEL_WIN_DIR}/capture.rc
+    ${TARVEL_WIN_DIR}/CaptureStart.cpp ${TARVEL_CAPTURE_SOURCES})

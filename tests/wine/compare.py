@@ -10,12 +10,18 @@ program says (Win32).
     compare.py [--wine W] PREFIX shutdown
     compare.py [--wine W] PREFIX exe EXE
     compare.py --sim SIM [--wine W] --exe EXE PREFIX run [CASE ...]
+    compare.py --sim SIM [--wine W] --exe EXE --capture CAPTURE PREFIX run [CASE ...]
     compare.py --sim SIM sim [CASE ...]
 
 `run` loads each case's machine (unless the prefix has it loaded already,
 so that the other exe runs on the same load) and runs all its command lines
 on both sides; `sim` runs the simulated side alone; without names, every
 case.
+With `--capture`, the simulated side plays not the case's machine but the
+one that CAPTURE (tarvel-capture.exe or tarvel-capture64.exe) writes on the
+loaded stack: what the capture leaves out or gets wrong shows as a
+difference from EXE's output. A failing case keeps the captured file in
+captured/ beside PREFIX and names it.
 Every machine under examples/ that the table leaves out is listed once as
 a case of its own. `exe` runs another test program in the prefix and passes
 on its exit code.
@@ -71,11 +77,15 @@ def command_line(args):
     return " ".join(["tarvel"] + quoted)
 
 
-def run_sim(sim, machine, args):
+def run_sim(sim, machine, args, stderr=None):
+    """stdout and exit code; the first line of stderr is added to the list
+    `stderr` when one is given (the simulator names a key it refuses there)."""
     env = dict(os.environ, TARVEL_MACHINE=machine, TARVEL_CMDLINE=command_line(args))
     env.pop("TARVEL_TRACE", None)
     result = subprocess.run([sim], env=env, stdin=subprocess.DEVNULL, capture_output=True,
                             timeout=60)
+    if stderr is not None and result.stderr:
+        stderr.append(result.stderr.decode(errors="replace").splitlines()[0])
     return result.stdout, result.returncode
 
 
@@ -88,24 +98,40 @@ def as_simulated(out):
     return first.replace(b" (x64) ", b" (Win32) ", 1) + sep + rest
 
 
-def show_diff(expected, got, exe):
-    lines = difflib.unified_diff(
+def show_diff(expected, got, exe, sim="tarvel-sim", limit=None):
+    lines = list(difflib.unified_diff(
         [repr(line)[2:-1] for line in expected.splitlines(keepends=True)],
         [repr(line)[2:-1] for line in got.splitlines(keepends=True)],
-        "tarvel-sim", f"{exe} under wine64", lineterm="", n=2)
+        sim, f"{exe} under wine64", lineterm="", n=2))
+    if limit is not None and len(lines) > limit:
+        lines = lines[:limit] + [f"... {len(lines) - limit} more diff lines"]
     return "\n".join("    " + line for line in lines)
 
 
-def check(label, expected_exit, sim_result, wine_result, exe):
+def first_difference(expected, got):
+    """The number of the first line that differs, and that line on each side
+    (None past a side's end)."""
+    a, b = expected.splitlines(keepends=True), got.splitlines(keepends=True)
+    for i in range(max(len(a), len(b))):
+        line_a = a[i] if i < len(a) else None
+        line_b = b[i] if i < len(b) else None
+        if line_a != line_b:
+            return i + 1, line_a, line_b
+    return None
+
+
+def check(label, expected_exit, sim_result, wine_result, exe, sim="tarvel-sim", limit=None):
     """Failure messages for one command line; empty when both sides agree."""
     (sim_out, sim_code), (wine_out, wine_code) = sim_result, wine_result
     errors = []
     if sim_code != expected_exit:
-        errors.append(f"tarvel-sim exited with {sim_code}, the case expects {expected_exit}")
+        errors.append(f"{sim} exited with {sim_code}, the case expects {expected_exit}")
     if wine_code != sim_code:
-        errors.append(f"{exe} exited with {wine_code}, tarvel-sim with {sim_code}")
+        errors.append(f"{exe} exited with {wine_code}, {sim} with {sim_code}")
     if wine_out != sim_out:
-        errors.append("stdout differs:\n" + show_diff(sim_out, wine_out, exe))
+        number, line_sim, line_exe = first_difference(sim_out, wine_out)
+        errors.append(f"stdout differs, first in line {number}: {sim} {line_sim!r}, "
+                      f"{exe} {line_exe!r}\n" + show_diff(sim_out, wine_out, exe, sim, limit))
     return [f"{label}: {e}" for e in errors]
 
 
@@ -126,6 +152,56 @@ def run_case(a, name, case):
                            (out if win32 else as_simulated(out), code), exe)
             print("\n".join(errors) if errors else f"{label}: same bytes, exit {sim_result[1]}")
             failures += errors
+    return failures
+
+
+def captured_dir(prefix):
+    return os.path.join(os.path.dirname(os.path.abspath(prefix)), "captured")
+
+
+def capture_case(a, name, case):
+    """EXE on the stack for every command line, then CAPTURE once, then
+    tarvel-sim on the captured machine for every command line."""
+    failures = []
+    with tempfile.TemporaryDirectory() as directory:
+        machine = machine_file(case, directory)
+        started = time.monotonic()
+        usbstack.load_machine(a.wine, a.prefix, machine,
+                              timeout_ms=case.get("load_seconds", 60) * 1000, reuse=True)
+        print(f"{name}: machine loaded in {time.monotonic() - started:.1f} s")
+        exe, win32 = os.path.basename(a.exe), usbstack.is_win32(a.exe)
+        # The exe first: before the first 32-bit run in a prefix, it is the
+        # one that shows whether Wine's 32-bit side works.
+        outputs = []
+        for run in case["runs"]:
+            out, code = usbstack.run_tarvel(a.wine, a.prefix, a.exe, run["args"])
+            outputs.append((out if win32 else as_simulated(out), code))
+        capture = os.path.basename(a.capture)
+        started = time.monotonic()
+        text, code = usbstack.run_tarvel(a.wine, a.prefix, a.capture, [])
+        print(f"{name}: {capture} ran in {time.monotonic() - started:.1f} s, "
+              f"{len(text)} bytes, exit {code}")
+        kept = os.path.join(captured_dir(a.prefix),
+                            f"{name}.{os.path.splitext(capture)[0]}.json")
+        os.makedirs(os.path.dirname(kept), exist_ok=True)
+        with open(kept, "wb") as f:
+            f.write(text)
+        if code != 0:
+            failures.append(f"{name}: {capture} exited with {code}")
+        sim = "tarvel-sim on the captured machine"
+        for run, result in zip(case["runs"], outputs):
+            label = f"{name} {command_line(run['args'])}"
+            stderr = []
+            sim_result = run_sim(a.sim, kept, run["args"], stderr)
+            errors = check(label, run["exit"], sim_result, result, exe, sim, limit=40)
+            if errors and stderr:
+                errors.append(f"{label}: tarvel-sim said: {stderr[0]}")
+            print("\n".join(errors) if errors else f"{label}: same bytes, exit {sim_result[1]}")
+            failures += errors
+    if failures:
+        print(f"{name}: the captured machine is kept in {kept}")
+    else:
+        os.unlink(kept)
     return failures
 
 
@@ -155,6 +231,7 @@ def main(argv):
     parser.add_argument("--stack32", default=usbstack.DEFAULT_STACK32)
     parser.add_argument("--sim")
     parser.add_argument("--exe")
+    parser.add_argument("--capture", help="compare EXE with tarvel-sim on what this exe captures")
     parser.add_argument("words", nargs="+", metavar="ARG", help="[PREFIX] ACTION [NAME ...], as above")
     a = parser.parse_args(argv)
     actions = ("make", "shutdown", "exe", "run", "sim")
@@ -179,7 +256,8 @@ def main(argv):
         try:
             for run in cases[name]["runs"]:
                 usbstack.check_args(run["args"])
-            failures += (sim_case if a.action == "sim" else run_case)(a, name, cases[name])
+            play = sim_case if a.action == "sim" else capture_case if a.capture else run_case
+            failures += play(a, name, cases[name])
         except (usbstack.Unexpressible, RuntimeError) as e:
             print(f"{name}: {e}")
             failures.append(name)

@@ -3,7 +3,7 @@
 version resource and manifest, its header's protections.
 
 usage: exe_check.py OBJDUMP EXE CHECK [ARG]
-  CHECK is imports | size MAX | version | manifest | header 32|64
+  CHECK is imports | size MAX | version [DESCRIPTION] | manifest | header 32|64
 """
 import re
 import struct
@@ -55,7 +55,22 @@ def resource_types(objdump, exe):
     return types
 
 
-def check_version(objdump, exe):
+def file_description(data):
+    """The FileDescription text of the version resource, or None."""
+    key = "FileDescription\0".encode("utf-16-le")
+    at = data.find(key)
+    if at < 0:
+        return None
+    at += len(key)
+    while data[at:at + 2] == b"\0\0":  # padding to the value
+        at += 2
+    end = at
+    while data[end:end + 2] not in (b"\0\0", b""):
+        end += 2
+    return data[at:end].decode("utf-16-le")
+
+
+def check_version(objdump, exe, description=None):
     if RT_VERSION not in resource_types(objdump, exe):
         return "no version resource"
     data = open(exe, "rb").read()
@@ -68,6 +83,8 @@ def check_version(objdump, exe):
         return f"file version {got}, expected 1.0.0.0"
     if (prod_ms, prod_ls) != (file_ms, file_ls):
         return "product version differs from the file version"
+    if description is not None and file_description(data) != description:
+        return f"FileDescription {file_description(data)!r}, expected {description!r}"
     return None
 
 
@@ -114,7 +131,7 @@ def main(argv):
     elif check == "size":
         error = check_size(exe, int(argv[4]))
     elif check == "version":
-        error = check_version(objdump, exe)
+        error = check_version(objdump, exe, argv[4] if len(argv) > 4 else None)
     elif check == "manifest":
         error = check_manifest(objdump, exe)
     elif check == "header":

@@ -212,9 +212,18 @@ void PlaceMember(Machine& m, int member) {
     int parentHub = -1, parentController = -1;
     for (int h = 0; h < m.Hubs.Count && parentHub < 0; h++)
         if (m.Hubs[h].Node >= 0 && IsChildOf(m, m.Hubs[h].Node, mb.Owner)) parentHub = h;
-    for (int c = 0; c < m.Controllers.Count && parentHub < 0 && parentController < 0; c++) {
+    // A path is answered by the first hub in the file that has it: a hub
+    // whose path another hub answers to goes after every controller with a
+    // root hub, so that it does not answer for the hubs the walk read.
+    bool shared = false;
+    for (int h = 0; h < m.Hubs.Count && mb.Detail; h++)
+        shared = shared || (m.Hubs[h].Walked && SameDevicePath(m.Hubs[h].OpenPath, mb.RawPath));
+    int last = -1;
+    for (int c = 0; c < m.Controllers.Count && shared; c++)
+        if (m.Controllers[c].RootHub >= 0) last = c;
+    for (int c = last + 1; c < m.Controllers.Count && parentHub < 0 && parentController < 0; c++) {
         const Controller& ctl = m.Controllers[c];
-        if (ctl.RootHub >= 0 || ctl.Inst == 0) continue;
+        if (ctl.Inst == 0) continue;
         int cn = ReadNode(m, ctl.Inst);
         ReadChildren(m, cn);
         if (IsChildOf(m, cn, mb.Owner)) parentController = c;
@@ -236,14 +245,16 @@ void PlaceMember(Machine& m, int member) {
         path = CopyString("\\\\.\\");  // opens nothing
     }
     int hub = WalkHub(m, name, path, parentHub);
-    if (parentHub < 0 && parentController >= 0) {
+    if (parentHub < 0) {
+        if (parentController < 0) {
+            parentController = m.Controllers.Count;
+            Controller& added = m.Controllers.Add();
+            added.Path = Text{"", 0, true, 0};
+            added.RootHub = -1;
+        }
         m.Controllers[parentController].RootHub = hub;
-    } else if (parentHub < 0) {
-        Controller& added = m.Controllers.Add();
-        added.Path = Text{"", 0, true, 0};
-        added.RootHub = hub;
-        Note(m, "Hub set member %i hangs below no host controller the walk reached; the file "
-                "gives it a host controller of its own whose interface detail fails.", member);
+        Note(m, "Hub set member %i is a root hub the walk did not reach; the file gives it host "
+                "controller %i.", member, parentController + 1);
     }
     Associate(m, hub, node);
 }

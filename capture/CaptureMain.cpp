@@ -2,7 +2,7 @@
 #include "capture/Capture.h"
 
 #include "capture/JsonOut.h"
-#include "capture/Model.h"
+#include "capture/Texts.h"
 #include "runtime/CRTreplace.h"
 #include "runtime/CmdLine.h"
 #include "sysinfo/ErrorNames.h"
@@ -57,6 +57,7 @@ bool Deliver(const capture::Output& out, const char* file) {
 }
 
 void Capture(capture::Machine& m, bool mask) {
+    capture::ResetTexts();
     capture::Note(m, "Captured by tarvel-capture (%s).", PlatformText);
     capture::ReadSystem(m);
     capture::ReadConsole(m);

@@ -354,24 +354,36 @@ void AddInFileOrder(const Machine& m, int hub, List<int>& order) {
         if (conns[k].Hub >= 0) AddInFileOrder(m, conns[k].Hub, order);
 }
 
-// Hub names are unique in a machine file; a name answered twice gets a
-// mark of its own.
+bool NameTaken(const Machine& m, const List<int>& order, int before, const Text& name) {
+    for (int e = 0; e < before; e++)
+        if (SameText(m.Hubs[order[e]].Name, name)) return true;
+    return false;
+}
+
+// Hub names are unique in a machine file. A name answered twice gets one
+// letter in the other case: paths compare without case, so it still leads
+// where the name led.
 void MakeNamesUnique(Machine& m) {
     List<int> order = {};
     for (int c = 0; c < m.Controllers.Count; c++)
         if (m.Controllers[c].RootHub >= 0) AddInFileOrder(m, m.Controllers[c].RootHub, order);
     for (int i = 1; i < order.Count; i++) {
         Hub& h = m.Hubs[order[i]];
-        for (int e = 0; e < i; e++) {
-            if (!SameText(m.Hubs[order[e]].Name, h.Name)) continue;
-            char* name = static_cast<char*>(Take(h.Name.Length + 24));
+        if (!NameTaken(m, order, i, h.Name)) continue;
+        char* name = static_cast<char*>(Take(h.Name.Length + 24));
+        MemMove(name, h.Name.Utf8, h.Name.Length);
+        Text renamed = {name, h.Name.Length, true, 0};
+        for (int k = renamed.Length - 1; k >= 0 && NameTaken(m, order, i, renamed); k--) {
+            char c = h.Name.Utf8[k];
+            if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) continue;
             MemMove(name, h.Name.Utf8, h.Name.Length);
-            int length = h.Name.Length + wsprintfA(name + h.Name.Length, "#%i", order[i] + 1);
-            h.Name = Text{name, length, true, 0};
-            Note(m, "Two hubs answer the same name; the second one is named with #%i added.",
-                 order[i] + 1);
-            e = -1;
+            name[k] = char(c ^ 0x20);
         }
+        if (NameTaken(m, order, i, renamed))
+            renamed.Length += wsprintfA(name + h.Name.Length, "#%i", i + 1);
+        h.Name = renamed;
+        Note(m, "Two hubs answer the same name; the file writes one letter of the second in the "
+                "other case.");
     }
 }
 

@@ -52,8 +52,9 @@ void ReadVersions(Machine& m) {
     bool getInfo = GetProcAddress(versionDll, "GetFileVersionInfoA") != NULL;
     bool query = GetProcAddress(versionDll, "VerQueryValueA") != NULL;
     s.VersionDll = getInfo && query ? "ok" : "no_functions";
-    if (getInfo != query)
-        Note(m, "version.dll lacks only one of its two functions; the file says it lacks both.");
+    if (getInfo && !query)
+        Note(m, "version.dll lacks VerQueryValueA alone; the file says it lacks "
+                "GetFileVersionInfoA.");
     if (getInfo && query) {
         char ntdll[MAX_PATH * 2];
         char system[MAX_PATH];

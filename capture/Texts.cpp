@@ -121,6 +121,12 @@ Text AnsiText(Machine& m, const char* bytes, int length) {
     return Text{out, used, true, 0};
 }
 
+void ResetTexts() {
+    AnsiCharsRead = false;
+    AnsiNoted = false;
+    MemFill(AnsiChars, 0, sizeof AnsiChars);
+}
+
 Text FailedText(DWORD code) { return Text{nullptr, 0, false, code}; }
 
 char* AnsiPath(const char* prefix, const WCHAR* wide, int units) {

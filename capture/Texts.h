@@ -10,6 +10,8 @@ Text WideText(const WCHAR* wide, int units);
 // ANSI code page bytes, all length of them.
 Text AnsiText(Machine& m, const char* bytes, int length);
 Text FailedText(DWORD code);
+// Forgets what an earlier capture in this process learnt of the code page.
+void ResetTexts();
 // A copy of a zero-terminated text in the arena.
 char* CopyString(const char* text);
 // prefix, then the UTF-16 text in the ANSI code page, zero-terminated.

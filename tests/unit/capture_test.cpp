@@ -5,6 +5,7 @@
 #include <dirent.h>
 
 #include <random>
+#include <set>
 #include <regex>
 
 #include "app/Program.h"
@@ -66,6 +67,30 @@ std::string Quoted(const std::string& id) {
     return id.find_first_of(" \t&") == std::string::npos ? id : "\"" + id + "\"";
 }
 
+// Whether two devices of the machine answer to one path: the simulated
+// machine, as Windows, compares paths without case, and the first device in
+// the file answers. A capture sees only that first one.
+bool PathsCollide(const std::string& machine) {
+    sim::Machine m;
+    std::string error;
+    sim::ParseMachine(machine, m, error);
+    std::set<std::string> seen;
+    auto fresh = [&](std::string path) {
+        if (path.size() >= 4 && path[0] == '\\' && path[1] == '\\' && path[3] == '\\')
+            path = path.substr(4);
+        for (char& c : path) c = char(toupper((unsigned char)c));
+        return path.empty() || seen.insert(path).second;
+    };
+    bool collide = false;
+    for (const auto& c : m.usb.controllers) collide |= !fresh(c.path);
+    for (const auto& h : m.usb.hubs) {
+        std::string name = "\\\\.\\" + h.name;
+        collide |= !fresh(name);
+        if (h.interface_path != "\\\\?\\" + h.name) collide |= !fresh(h.interface_path);
+    }
+    return collide;
+}
+
 // The listing's last block gives one ID of each kind.
 std::vector<std::string> Selections(const std::string& listing) {
     std::vector<std::string> lines = {"tarvel", "tarvel -na"};
@@ -80,22 +105,41 @@ std::vector<std::string> Selections(const std::string& listing) {
     return lines;
 }
 
-void ExpectLoop(const std::string& machine, std::vector<std::string> lines, bool exactNodes) {
+// What breaks the loop on a machine, or "" when it holds: the capture
+// parses, a second capture gives the same file (its notes may be fewer: an
+// order or a name changed once is plain in the replay), and each command
+// line prints the same bytes with the same exit code on M and on M'.
+std::string LoopBreak(const std::string& machine, std::vector<std::string> lines, bool exactNodes) {
     std::string captured = Capture(machine);
     std::string error;
     sim::Machine parsed;
-    ASSERT_TRUE(sim::ParseMachine(captured, parsed, error)) << error << "\n" << captured;
-    EXPECT_EQ(Capture(captured), captured) << "a second capture differs";
+    if (!sim::ParseMachine(captured, parsed, error)) return "the capture is refused: " + error;
+    nlohmann::json first = nlohmann::json::parse(captured);
+    nlohmann::json second = nlohmann::json::parse(Capture(captured));
+    for (const auto& note : second["notes"])
+        if (std::find(first["notes"].begin(), first["notes"].end(), note) == first["notes"].end())
+            return "a second capture notes " + note.dump();
+    first.erase("notes");
+    second.erase("notes");
+    if (first != second) return "a second capture differs:\n" + nlohmann::json::diff(first, second).dump(1);
     std::string replay = Replayable(captured);
     lines.push_back("tarvel -D:1 -na");
     for (const std::string& line : lines) {
-        SCOPED_TRACE(line);
         ProgramRun m = Program(machine, line), again = Program(replay, line);
-        EXPECT_EQ(m.code, again.code);
         bool numbered = line.find("-D:1") != std::string::npos && !exactNodes;
-        EXPECT_EQ(numbered ? WithoutNodeNumbers(m.out) : m.out,
-                  numbered ? WithoutNodeNumbers(again.out) : again.out);
+        std::string a = numbered ? WithoutNodeNumbers(m.out) : m.out;
+        std::string b = numbered ? WithoutNodeNumbers(again.out) : again.out;
+        if (m.code != again.code || a != b) {
+            size_t at = 0;
+            while (at < a.size() && at < b.size() && a[at] == b[at]) at++;
+            size_t line_start = a.rfind('\n', at);
+            line_start = line_start == std::string::npos ? 0 : line_start + 1;
+            return line + ": exit " + std::to_string(m.code) + "/" + std::to_string(again.code) +
+                   ", output differs from: " + a.substr(line_start, 160) + " | " +
+                   b.substr(line_start, 160);
+        }
     }
+    return "";
 }
 
 std::vector<std::string> MachineFiles() {
@@ -127,7 +171,7 @@ TEST(Capture, ReplaysEveryMachineFile) {
         nlohmann::json m = nlohmann::json::parse(machine);
         m["clock"] = "virtual";
         ProgramRun listing = Program(m.dump(), "tarvel -na");
-        ExpectLoop(m.dump(), Selections(listing.out), !unseen.contains(file));
+        EXPECT_EQ(LoopBreak(m.dump(), Selections(listing.out), !unseen.contains(file)), "");
     }
 }
 
@@ -137,6 +181,7 @@ TEST(Capture, ReplaysEveryMachineFile) {
 TEST(Capture, ReplaysGeneratedMachines) {
     int count = unit::Data("capture.json")["generated"];
     std::mt19937 random(20261207);
+    int collisions = 0, held = 0;
     for (int i = 0; i < count; i++) {
         std::vector<uint8_t> bytes(1 + random() % 6000);
         for (uint8_t& b : bytes) b = uint8_t(random());
@@ -147,8 +192,15 @@ TEST(Capture, ReplaysGeneratedMachines) {
             std::ofstream(std::string(getenv("CAPTURE_DUMP")) + "/gen" + std::to_string(i) + ".json") << run.machine;
             continue;
         }
-        ExpectLoop(run.machine, {"tarvel", run.cmdline}, false);
-        if (::testing::Test::HasFailure()) break;
+        std::string broken = LoopBreak(run.machine, {"tarvel", run.cmdline}, false);
+        if (PathsCollide(run.machine)) {
+            collisions++;
+            held += broken.empty();
+            continue;
+        }
+        EXPECT_EQ(broken, "");
     }
+    ::printf("%d of %d generated machines have devices that answer to one path; the loop holds on %d "
+             "of them\n", collisions, count, held);
 }
 #endif

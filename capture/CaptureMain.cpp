@@ -77,7 +77,9 @@ int CaptureMain(int argc, char** argv) {
     const char* file = NULL;
     for (int i = 1; i < argc; i++) {
         const char* arg = argv[i];
-        bool option = (arg[0] == '-' || arg[0] == '/') && arg[1] != 0;
+        // '/' starts an option only when one follows: a path may begin with it.
+        bool known = lstrcmpiA(arg + 1, "mask") == 0 || lstrcmpA(arg + 1, "?") == 0;
+        bool option = (arg[0] == '-' && arg[1] != 0) || (arg[0] == '/' && known);
         if (option && lstrcmpiA(arg + 1, "mask") == 0) {
             mask = true;
         } else if (option || file) {

@@ -11,7 +11,7 @@ cd "$root"
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(cmdline_fuzz wildcard_fuzz output_fuzz run_fuzz)
+[ ${#targets[@]} -gt 0 ] || targets=(cmdline_fuzz wildcard_fuzz output_fuzz run_fuzz capture_fuzz)
 build=build/fuzz
 jobs=$(nproc)
 

@@ -17,7 +17,7 @@ std::string TempPath(const char* suffix) {
 
 }  // namespace
 
-SimRun RunSim(const std::string& machine, const std::string& cmdline) {
+SimRun RunSim(const std::string& machine, const std::string& cmdline, const char* exe) {
     std::string tracePath = TempPath(".trace"), machinePath = machine, written;
     if (!machine.empty() && machine[0] == '{') {
         machinePath = written = TempPath(".json");
@@ -28,7 +28,7 @@ SimRun RunSim(const std::string& machine, const std::string& cmdline) {
     setenv("TARVEL_CMDLINE", cmdline.c_str(), 1);
     setenv("TARVEL_TRACE", tracePath.c_str(), 1);
     SimRun run;
-    FILE* out = popen("'" TARVEL_SIM_EXE "' </dev/null", "r");
+    FILE* out = popen(("'" + std::string(exe) + "' </dev/null 2>/dev/null").c_str(), "r");
     char buf[4096];
     for (size_t n; out && (n = fread(buf, 1, sizeof buf, out)) > 0;) run.out.append(buf, n);
     int status = out ? pclose(out) : -1;

@@ -10,7 +10,9 @@ struct SimRun {
 
 // machine: empty for the built-in demo machine, JSON text (starting with
 // '{'), or the path of a machine file. cmdline: what GetCommandLineA answers.
-SimRun RunSim(const std::string& machine, const std::string& cmdline);
+// exe: tarvel-sim, or another program on the simulated machine.
+SimRun RunSim(const std::string& machine, const std::string& cmdline,
+              const char* exe = TARVEL_SIM_EXE);
 
 std::string Slurp(const std::string& path);
 

@@ -1,0 +1,143 @@
+#include "CaptureLoop.h"
+
+#include <nlohmann/json.hpp>
+#include <regex>
+
+#include "app/Program.h"
+#include "capture/Capture.h"
+#include "platform/sim/Machine.h"
+#include "platform/sim/Sim.h"
+#include "platform/sim/UsbState.h"
+#include "runtime/CRTreplace.h"
+#include "runtime/CmdLine.h"
+
+namespace tarvel::fuzz {
+
+namespace {
+
+struct ProgramRun {
+    int code;
+    std::string out;
+};
+
+void Load(const std::string& machine) {
+    std::string error;
+    sim::LoadMachineJson(machine, error);
+    sim::CaptureStdout(true);
+    SetHeapHandle(GetProcessHeap());
+    DiagLevel = 0;
+}
+
+ProgramRun Program(const std::string& machine, const std::string& line) {
+    static char* args[kMaxArgs];
+    Load(machine);
+    sim::SetCommandLine(line);
+    int argc = 0;
+    SplitCommandLine(argc, args);
+    ProgramRun run = {main(argc, args), sim::CapturedStdout()};
+    for (char*& id : IdList) {  // as the end of the process takes them back
+        HeapDelete(id);
+        id = NULL;
+    }
+    sim::CaptureStdout(false);
+    return run;
+}
+
+// The capture of a real machine says its clock is real; replays here
+// need not wait.
+std::string Replayable(std::string capture) {
+    size_t at = capture.find("\"clock\": \"real\"");
+    if (at != std::string::npos) capture.replace(at, 15, "\"clock\": \"virtual\"");
+    return capture;
+}
+
+std::string WithoutNodeNumbers(const std::string& out) {
+    return std::regex_replace(out, std::regex(R"(Dev\[ *\d+\]= *\d+)"), "Dev[]=");
+}
+
+std::string SecondCaptureBreak(const std::string& captured) {
+    std::string failed;
+    nlohmann::json first = nlohmann::json::parse(captured);
+    nlohmann::json second = nlohmann::json::parse(CaptureMachine(captured, false, failed));
+    if (!failed.empty()) return failed;
+    for (const auto& note : second["notes"])
+        if (std::find(first["notes"].begin(), first["notes"].end(), note) == first["notes"].end())
+            return "a second capture notes " + note.dump();
+    first.erase("notes");
+    second.erase("notes");
+    if (first != second) return "a second capture differs:\n" + nlohmann::json::diff(first, second).dump(1);
+    return "";
+}
+
+std::string Difference(const std::string& line, const ProgramRun& m, const ProgramRun& again,
+                       bool exactNodes) {
+    bool numbered = line.find("-D:1") != std::string::npos && !exactNodes;
+    std::string a = numbered ? WithoutNodeNumbers(m.out) : m.out;
+    std::string b = numbered ? WithoutNodeNumbers(again.out) : again.out;
+    if (m.code == again.code && a == b) return "";
+    size_t at = 0;
+    while (at < a.size() && at < b.size() && a[at] == b[at]) at++;
+    size_t start = a.rfind('\n', at);
+    start = start == std::string::npos ? 0 : start + 1;
+    return line + ": exit " + std::to_string(m.code) + "/" + std::to_string(again.code) +
+           ", output differs from: " + a.substr(start, 160) + " | " + b.substr(start, 160);
+}
+
+}  // namespace
+
+std::string CaptureMachine(const std::string& machine, bool mask, std::string& failed) {
+    Load(machine);
+    size_t blocks = sim::LiveHeapBlocks();
+    int bytes = AllocSum;
+    size_t handles = sim::LiveUsbHandles();
+    char name[] = "tarvel-capture", option[] = "-mask";
+    char* argv[] = {name, option};
+    int code = CaptureMain(mask ? 2 : 1, argv);
+    std::string out = sim::CapturedStdout();
+    sim::CaptureStdout(false);
+    if (code != 0) failed = "the capture exits " + std::to_string(code);
+    if (sim::LiveHeapBlocks() != blocks || AllocSum != bytes || sim::LiveUsbHandles() != handles ||
+        sim::LiveLibraryReferences() != 0)
+        failed = "the capture does not give back what it took";
+    return out;
+}
+
+LoopBreak CheckLoop(const std::string& machine, std::vector<std::string> lines, bool exactNodes) {
+    std::string failed;
+    std::string captured = CaptureMachine(machine, false, failed);
+    if (!failed.empty()) return {failed, ""};
+    std::string error;
+    sim::Machine parsed;
+    if (!sim::ParseMachine(captured, parsed, error)) return {"the capture is refused: " + error, ""};
+    LoopBreak broken = {"", SecondCaptureBreak(captured)};
+    std::string replay = Replayable(captured);
+    lines.push_back("tarvel -D:1 -na");
+    for (const std::string& line : lines) {
+        broken.replay = Difference(line, Program(machine, line), Program(replay, line), exactNodes);
+        if (!broken.replay.empty()) break;
+    }
+    return broken;
+}
+
+bool PathsCollide(const std::string& machine) {
+    Load(machine);
+    sim::CaptureStdout(false);
+    std::vector<std::string> paths;  // in the ANSI code page, as they are compared
+    auto add = [&](const std::string& utf8) {
+        std::string path = sim::Ansi(utf8);
+        if (path.size() >= 4 && path[0] == '\\' && path[1] == '\\' && path[3] == '\\')
+            path = path.substr(4);
+        if (!path.empty()) paths.push_back(path);
+    };
+    for (const auto& c : sim::Usb().controllers) add(c.path);
+    for (const auto& h : sim::Usb().hubs) {
+        add("\\\\.\\" + h.name);
+        if (h.interface_path != "\\\\?\\" + h.name) add(h.interface_path);
+    }
+    for (size_t i = 0; i < paths.size(); i++)
+        for (size_t j = i + 1; j < paths.size(); j++)
+            if (sim::SameTextI(paths[i], paths[j])) return true;
+    return false;
+}
+
+}  // namespace tarvel::fuzz

@@ -89,12 +89,11 @@ int FindHubNode(Machine& m, int hub) {
 }
 
 Port& InsertPort(Hub& h, int number) {
-    Port& added = h.Conns.Add();
+    h.Conns.Add();
     int k = h.Conns.Count - 1;
     for (; k > 0 && h.Conns[k - 1].Number > number; k--) h.Conns[k] = h.Conns[k - 1];
     Port& port = h.Conns[k];
     MemFill(&port, 0, sizeof port);
-    (void)added;
     port.Number = number;
     port.QueryOk = true;
     port.Status = NoDeviceConnected;

@@ -14,6 +14,14 @@ const ULONG kUsb300 = 0x04;
 // Far deeper than a chain of port numbers can be written.
 const int kMaxDepth = 255;
 
+// The name answers: the connection index (for the port queries) and
+// ActualLength, then the UTF-16 name.
+static_assert(offsetof(USB_ROOT_HUB_NAME, RootHubName) == 4, "root hub name answer");
+static_assert(offsetof(USB_NODE_CONNECTION_NAME, NodeName) == 8, "connection name answer");
+static_assert(offsetof(USB_NODE_CONNECTION_DRIVERKEY_NAME, DriverKeyName) == 8, "driver key answer");
+static_assert(sizeof(USB_NODE_CONNECTION_INFORMATION_EX) == 35, "connection answer");
+static_assert(sizeof(USB_NODE_CONNECTION_INFORMATION) == 35, "basic connection answer");
+
 // A name answer, asked again with a larger area while ActualLength says
 // the name did not fit. fixed: the bytes before the name.
 bool ReadNameAnswer(HANDLE h, DWORD code, int port, DWORD fixed, Text& text, char** openPath) {

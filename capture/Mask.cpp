@@ -1,10 +1,9 @@
 // Serial numbers out of a machine file. A USB device with a serial number
-// gets it as the last part of its instance ID, as in
-// USB\VID_0781&PID_5581\4C530001230510117085; Windows' own instance parts
-// hold '&' instead. The
-// serial also lives on in the names and paths made from the ID. Each
-// serial becomes one placeholder, the same wherever it stands, so that
-// the file still links every port to its node.
+// has it as the last part of its instance ID, as in
+// USB\VID_0781&PID_5581\4C530001230510117085; the parts Windows makes up
+// hold '&' instead. The serial lives on in the names and paths made from
+// the ID. Each serial becomes one placeholder, the same wherever it
+// stands, so that the file still links every port to its node.
 #include "capture/Texts.h"
 #include "runtime/CRTreplace.h"
 

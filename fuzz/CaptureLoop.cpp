@@ -71,9 +71,9 @@ std::string SecondCaptureBreak(const std::string& captured) {
 
 std::string Difference(const std::string& line, const ProgramRun& m, const ProgramRun& again,
                        bool exactNodes) {
-    bool numbered = line.find("-D:1") != std::string::npos && !exactNodes;
-    std::string a = numbered ? WithoutNodeNumbers(m.out) : m.out;
-    std::string b = numbered ? WithoutNodeNumbers(again.out) : again.out;
+    // Node numbers show only in the diagnostic lines, whichever -D: asked.
+    std::string a = exactNodes ? m.out : WithoutNodeNumbers(m.out);
+    std::string b = exactNodes ? again.out : WithoutNodeNumbers(again.out);
     if (m.code == again.code && a == b) return "";
     size_t at = 0;
     while (at < a.size() && at < b.size() && a[at] == b[at]) at++;

@@ -18,7 +18,8 @@ std::string CaptureMachine(const std::string& machine, bool mask, std::string& f
 // The capture parses; a second capture gives the same file (its notes may
 // be fewer: an order or a name changed once is plain in the replay); and
 // each command line prints the same bytes with the same exit code on M and
-// on M'. The device-node numbers of -D:1 are compared only when exactNodes.
+// on M'. The device-node numbers of the diagnostic lines are compared only
+// when exactNodes.
 LoopBreak CheckLoop(const std::string& machine, std::vector<std::string> lines, bool exactNodes);
 
 // Whether two devices of the machine answer to one path: the simulated

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <regex>
 
 #include "SimRunner.h"
@@ -11,8 +12,11 @@ namespace {
 
 const std::string kDesktop = std::string(TARVEL_SOURCE_DIR) + "/examples/desktop.json";
 
-std::string Golden(const std::string& name) {
-    return Slurp(std::string(TARVEL_SOURCE_DIR) + "/tests/golden/out/" + name);
+// The expected bytes, or (scripts/golden.sh) the new expected bytes.
+void ExpectGolden(const std::string& got, const std::string& name) {
+    std::string path = std::string(TARVEL_SOURCE_DIR) + "/tests/golden/capture/" + name;
+    if (getenv("TARVEL_GOLDEN_UPDATE")) std::ofstream(path, std::ios::binary) << got;
+    EXPECT_EQ(got, Slurp(path)) << name;
 }
 
 SimRun Capture(const std::string& machine, const std::string& line) {
@@ -35,13 +39,14 @@ TEST(CaptureCli, RefusesWhatItDoesNotKnow) {
                              "tarvel-capture a b", "tarvel-capture /MASK -maskx"}) {
         SimRun run = Capture(kDesktop, line);
         EXPECT_EQ(run.exitCode, 2) << line;
-        EXPECT_EQ(run.out, Golden("capture-usage.txt")) << line;
+        ExpectGolden(run.out, "usage.txt");
     }
 }
 
 TEST(CaptureCli, WritesTheNamedFileOrSaysWhyNot) {
     SimRun toStdout = Capture(kDesktop, "tarvel-capture");
     ASSERT_EQ(toStdout.exitCode, 0);
+    ExpectGolden(toStdout.out, "desktop.json");
     std::string path = "/tmp/tarvel-capture-e2e-" + std::to_string(getpid()) + ".json";
     SimRun toFile = Capture(kDesktop, "tarvel-capture " + path);
     EXPECT_EQ(toFile.exitCode, 0);
@@ -62,6 +67,7 @@ TEST(CaptureCli, MaskKeepsTheLinksButNoSerial) {
     ASSERT_GE(serials.size(), 3u);
     SimRun masked = Capture(kDesktop, "tarvel-capture -MASK -");
     ASSERT_EQ(masked.exitCode, 0);
+    ExpectGolden(masked.out, "desktop-masked.json");
     std::string upper = masked.out;
     for (char& c : upper) c = char(toupper((unsigned char)c));
     for (const std::string& serial : serials)

@@ -71,6 +71,17 @@ void ReadVersions(Machine& m) {
     FreeLibrary(versionDll);
 }
 
+// RTL_OSVERSIONINFOEXW and OSVERSIONINFOEXA name the six fields alike.
+template <typename Info>
+void CopyVersion(const Info& info, SystemInfo& s) {
+    s.Major = info.dwMajorVersion;
+    s.Minor = info.dwMinorVersion;
+    s.Build = info.dwBuildNumber;
+    s.ServicePack = info.wServicePackMajor;
+    s.ProductType = info.wProductType;
+    s.SuiteMask = info.wSuiteMask;
+}
+
 void ReadOsVersion(Machine& m) {
     SystemInfo& s = m.System;
     auto rtlGetVersion =
@@ -79,25 +90,13 @@ void ReadOsVersion(Machine& m) {
     MemFill(&rtl, 0, sizeof rtl);
     rtl.dwOSVersionInfoSize = sizeof rtl;
     s.RtlGetVersion = !rtlGetVersion ? "missing" : rtlGetVersion(&rtl) == 0 ? "ok" : "fails";
-    if (rtlGetVersion && rtl.dwMajorVersion != 0) {
-        s.Major = rtl.dwMajorVersion;
-        s.Minor = rtl.dwMinorVersion;
-        s.Build = rtl.dwBuildNumber;
-        s.ServicePack = rtl.wServicePackMajor;
-        s.ProductType = rtl.wProductType;
-        s.SuiteMask = rtl.wSuiteMask;
-        return;
-    }
+    if (rtlGetVersion && rtl.dwMajorVersion != 0) return CopyVersion(rtl, s);
+    // Where RtlGetVersion is missing or fails, this is what answers.
     OSVERSIONINFOEXA info;
     MemFill(&info, 0, sizeof info);
     info.dwOSVersionInfoSize = sizeof info;
     GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info));
-    s.Major = info.dwMajorVersion;
-    s.Minor = info.dwMinorVersion;
-    s.Build = info.dwBuildNumber;
-    s.ServicePack = info.wServicePackMajor;
-    s.ProductType = info.wProductType;
-    s.SuiteMask = info.wSuiteMask;
+    CopyVersion(info, s);
 }
 
 void ReadKernel32(Machine& m) {

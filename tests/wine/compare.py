@@ -135,14 +135,20 @@ def check(label, expected_exit, sim_result, wine_result, exe, sim="tarvel-sim", 
     return [f"{label}: {e}" for e in errors]
 
 
+def load_case_machine(a, name, case, directory):
+    """The case's machine, loaded in the stack unless it is there already."""
+    machine = machine_file(case, directory)
+    started = time.monotonic()
+    usbstack.load_machine(a.wine, a.prefix, machine,
+                          timeout_ms=case.get("load_seconds", 60) * 1000, reuse=True)
+    print(f"{name}: machine loaded in {time.monotonic() - started:.1f} s")
+    return machine
+
+
 def run_case(a, name, case):
     failures = []
     with tempfile.TemporaryDirectory() as directory:
-        machine = machine_file(case, directory)
-        started = time.monotonic()
-        usbstack.load_machine(a.wine, a.prefix, machine,
-                              timeout_ms=case.get("load_seconds", 60) * 1000, reuse=True)
-        print(f"{name}: machine loaded in {time.monotonic() - started:.1f} s")
+        machine = load_case_machine(a, name, case, directory)
         exe, win32 = os.path.basename(a.exe), usbstack.is_win32(a.exe)
         for run in case["runs"]:
             label = f"{name} {command_line(run['args'])}"
@@ -164,11 +170,7 @@ def capture_case(a, name, case):
     tarvel-sim on the captured machine for every command line."""
     failures = []
     with tempfile.TemporaryDirectory() as directory:
-        machine = machine_file(case, directory)
-        started = time.monotonic()
-        usbstack.load_machine(a.wine, a.prefix, machine,
-                              timeout_ms=case.get("load_seconds", 60) * 1000, reuse=True)
-        print(f"{name}: machine loaded in {time.monotonic() - started:.1f} s")
+        machine = load_case_machine(a, name, case, directory)
         exe, win32 = os.path.basename(a.exe), usbstack.is_win32(a.exe)
         # The exe first: before the first 32-bit run in a prefix, it is the
         # one that shows whether Wine's 32-bit side works.

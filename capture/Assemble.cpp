@@ -49,6 +49,7 @@ Port* PortOf(Machine& m, int hub) {
 // or the child of the parent hub's node that names the port).
 int FindHubNode(Machine& m, int hub) {
     const Hub& h = m.Hubs[hub];
+    if (h.Copy) return -1;  // the node belongs to the hub the first walk read
     if (h.Parent < 0) {
         // A root hub's node is its controller's one child.
         for (int c = 0; c < m.Controllers.Count; c++) {
@@ -227,7 +228,8 @@ void PlaceMember(Machine& m, int member) {
         ReadChildren(m, cn);
         if (IsChildOf(m, cn, mb.Owner)) parentController = c;
     }
-    // Its name: the interface path without its prefix, if no hub has it.
+    // Its name: the interface path without its prefix. (A name another hub
+    // has too is told apart when the file is written.)
     Text name = {};
     char* path = nullptr;
     if (mb.Detail && mb.Path.Length > 4 && mb.RawPath[0] == '\\' && mb.RawPath[1] == '\\') {
@@ -235,14 +237,13 @@ void PlaceMember(Machine& m, int member) {
         path = CopyString(mb.RawPath);
         path[2] = '.';
     }
-    for (int h = 0; h < m.Hubs.Count && name.Ok; h++)
-        if (SameText(m.Hubs[h].Name, name)) name.Ok = false;
     if (!name.Ok) {
         char text[40];
         int length = wsprintfA(text, "UNREACHED#HUB#%i", member + 1);
         name = Text{CopyString(text), length, true, 0};
         path = CopyString("\\\\.\\");  // opens nothing
     }
+    m.Walks++;
     int hub = WalkHub(m, name, path, parentHub);
     if (parentHub < 0) {
         if (parentController < 0) {

@@ -134,8 +134,15 @@ int WalkHub(Machine& m, const Text& name, char* openPath, int parent) {
     added.Parent = parent;
     added.Caps = -1;
     added.Detail = true;
-    for (int i = 0; i < index; i++)
-        if (m.Hubs[i].Walked && lstrcmpiA(m.Hubs[i].OpenPath, openPath) == 0) return index;
+    added.Walk = m.Walks;
+    // Each path once in a walk, as the program walks it. A later walk reads
+    // its paths again: its hubs may stand before the first walk's in the
+    // file, and the first hub in the file with a path answers for it.
+    for (int i = 0; i < index; i++) {
+        if (!m.Hubs[i].Walked || lstrcmpiA(m.Hubs[i].OpenPath, openPath) != 0) continue;
+        if (m.Hubs[i].Walk == m.Walks) return index;
+        m.Hubs[index].Copy = true;
+    }
     if (Depth(m, index) > kMaxDepth) {
         Note(m, "Hubs below a depth of %i are not walked.", kMaxDepth);
         return index;

@@ -81,6 +81,8 @@ struct Hub {
     int Parent;          // the hub it hangs on, -1 for a root hub
     int OnPort;          // the number of that port; 0 while none is chosen
     bool Walked;         // opened here, not a second way to a hub walked before
+    int Walk;            // which walk reached it: 0 the walk from the controllers
+    bool Copy;           // a later walk's second reading of a path: answers only, no node
 };
 
 struct Controller {
@@ -131,6 +133,7 @@ struct Machine {
     List<Node> Nodes;
     List<Member> Members;
     List<const char*> Notes;
+    int Walks;  // walks so far; each hub-set member the first one missed gets one of its own
 };
 
 // Reading (each file of its own).

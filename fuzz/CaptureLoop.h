@@ -9,6 +9,7 @@ namespace tarvel::fuzz {
 struct LoopBreak {
     std::string replay;     // how M and its capture M' differ, "" when they do not
     std::string roundTrip;  // how M' and its capture differ
+    bool ordered;           // the capture notes a hub whose nodes it put in another order
 };
 
 // The capture of a machine (standard output of CaptureMain); failed is set
@@ -16,15 +17,10 @@ struct LoopBreak {
 std::string CaptureMachine(const std::string& machine, bool mask, std::string& failed);
 
 // The capture parses; a second capture gives the same file (its notes may
-// be fewer: an order or a name changed once is plain in the replay); and
-// each command line prints the same bytes with the same exit code on M and
-// on M'. The device-node numbers of the diagnostic lines are compared only
+// be fewer: an order or a name changed once is plain in the replay), or at
+// least replays alike; and each command line prints the same bytes with the
+// same exit code on M and on M'. The device-node numbers of the diagnostic lines are compared only
 // when exactNodes.
 LoopBreak CheckLoop(const std::string& machine, std::vector<std::string> lines, bool exactNodes);
-
-// Whether two devices of the machine answer to one path: the simulated
-// machine, as Windows, compares paths without case in the ANSI code page,
-// and the first device in the file answers. A capture sees only that one.
-bool PathsCollide(const std::string& machine);
 
 }  // namespace tarvel::fuzz

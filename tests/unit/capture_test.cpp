@@ -90,7 +90,7 @@ TEST(Capture, ReplaysEveryMachineFile) {
 TEST(Capture, ReplaysGeneratedMachines) {
     int count = unit::Data("capture.json")["generated"];
     std::mt19937 random(20261207);
-    int collisions = 0, held = 0;
+    int approximated = 0;
     std::vector<int> unsettled;
     for (int i = 0; i < count; i++) {
         std::vector<uint8_t> bytes(1 + random() % 6000);
@@ -103,19 +103,21 @@ TEST(Capture, ReplaysGeneratedMachines) {
             continue;
         }
         fuzz::LoopBreak broken = fuzz::CheckLoop(run.machine, {"tarvel", run.cmdline}, false);
-        if (fuzz::PathsCollide(run.machine)) {
-            collisions++;
-            held += broken.replay.empty();
-            continue;
+        // Where the node tree disagrees with the walk, the capture may have
+        // had to change the order of a hub's nodes; it says so in its notes.
+        if (broken.replay.empty() || broken.ordered) {
+            approximated += !broken.replay.empty();
+        } else {
+            ADD_FAILURE() << broken.replay;
         }
-        EXPECT_EQ(broken.replay, "");
-        // A few machines whose node tree disagrees with their walk settle
-        // only in the second capture.
+        // On a few machines the second capture tells hubs that answer the
+        // same name apart by another letter, or puts a node of a tree that
+        // disagrees with its walk elsewhere; both replay alike.
         if (!broken.roundTrip.empty()) unsettled.push_back(i);
     }
     EXPECT_LE(unsettled.size(), unit::Data("capture.json")["unsettled_at_most"].get<size_t>())
         << "generated machines whose second capture differs: " << ::testing::PrintToString(unsettled);
-    ::printf("%d of %d generated machines have devices that answer to one path; the loop holds on %d "
-             "of them\n", collisions, count, held);
+    ::printf("%d of %d generated machines replay with a node order the capture noted as changed\n",
+             approximated, count);
 }
 #endif

@@ -46,8 +46,9 @@ Module* ByName(const std::string& name) {
     return nullptr;
 }
 
+// Paths reach the program, and come back from it, in the ANSI code page.
 std::string SystemPath(const char* name) {
-    return Current().system.system_directory + "\\" + name;
+    return Ansi(Current().system.system_directory) + "\\" + name;
 }
 
 bool Loadable(const Module& m) {
@@ -133,7 +134,8 @@ HMODULE GetModuleHandleA(LPCSTR name) {
     std::string file = name;
     size_t slash = file.rfind('\\');
     if (slash != std::string::npos) {
-        if (!EqualNoCase(file.substr(0, slash), Current().system.system_directory)) file.clear();
+        if (!EqualNoCase(file.substr(0, slash), Ansi(Current().system.system_directory)))
+            file.clear();
         else file = file.substr(slash + 1);
     }
     if (file.find('.') == std::string::npos) file += ".dll";

@@ -8,6 +8,7 @@
 
 #include "platform/sim/Sim.h"
 #include "platform/sim/SimCore.h"
+#include "platform/sim/UsbState.h"
 
 namespace tarvel::sim {
 namespace {
@@ -30,8 +31,9 @@ void RequireVersionDll(const char* function) {
 
 std::optional<std::vector<uint32_t>> FileVersion(const std::string& path) {
     const SystemSection& sys = Current().system;
-    if (EqualNoCase(path, sys.exe_path)) return sys.exe_version;
-    if (!EqualNoCase(path, sys.system_directory + "\\ntdll.dll")) return std::nullopt;
+    // The program passes paths in the ANSI code page, as it got them.
+    if (EqualNoCase(path, Ansi(sys.exe_path))) return sys.exe_version;
+    if (!EqualNoCase(path, Ansi(sys.system_directory) + "\\ntdll.dll")) return std::nullopt;
     if (sys.ntdll_version_given) return sys.ntdll_version;
     return std::vector<uint32_t>{sys.os_major, sys.os_minor, sys.os_build, 0};
 }

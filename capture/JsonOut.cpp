@@ -140,7 +140,7 @@ void Writer::WriteSystem() {
     char text[48];
     Put(text, wsprintfA(text, "[%u, %u, %u]", s.Major, s.Minor, s.Build));
     Key("service_pack");
-    Format("%u", s.ServicePack);
+    Format("%u", s.ServicePackMajor);
     Key("product_type");
     Format("%u", s.ProductType);
     Key("suite_mask");

@@ -104,7 +104,7 @@ struct Member {
 
 struct SystemInfo {
     Text ExePath, SystemDirectory;
-    DWORD Major, Minor, Build, ServicePack, ProductType, SuiteMask;
+    DWORD Major, Minor, Build, ServicePackMajor, ProductType, SuiteMask;
     const char* RtlGetVersion;  // ok | missing | fails
     bool NtdllVersionOk, ExeVersionOk;
     WORD NtdllVersion[4], ExeVersion[4];

@@ -2,6 +2,7 @@
 #include "capture/Texts.h"
 #include "runtime/CRTreplace.h"
 #include "sysinfo/SysLib.h"
+#include "sysinfo/Version.h"
 
 namespace tarvel::capture {
 
@@ -71,17 +72,6 @@ void ReadVersions(Machine& m) {
     FreeLibrary(versionDll);
 }
 
-// RTL_OSVERSIONINFOEXW and OSVERSIONINFOEXA name the six fields alike.
-template <typename Info>
-void CopyVersion(const Info& info, SystemInfo& s) {
-    s.Major = info.dwMajorVersion;
-    s.Minor = info.dwMinorVersion;
-    s.Build = info.dwBuildNumber;
-    s.ServicePack = info.wServicePackMajor;
-    s.ProductType = info.wProductType;
-    s.SuiteMask = info.wSuiteMask;
-}
-
 void ReadOsVersion(Machine& m) {
     SystemInfo& s = m.System;
     auto rtlGetVersion =
@@ -90,13 +80,13 @@ void ReadOsVersion(Machine& m) {
     MemFill(&rtl, 0, sizeof rtl);
     rtl.dwOSVersionInfoSize = sizeof rtl;
     s.RtlGetVersion = !rtlGetVersion ? "missing" : rtlGetVersion(&rtl) == 0 ? "ok" : "fails";
-    if (rtlGetVersion && rtl.dwMajorVersion != 0) return CopyVersion(rtl, s);
+    if (rtlGetVersion && rtl.dwMajorVersion != 0) return CopyVersionFields(rtl, s);
     // Where RtlGetVersion is missing or fails, this is what answers.
     OSVERSIONINFOEXA info;
     MemFill(&info, 0, sizeof info);
     info.dwOSVersionInfoSize = sizeof info;
     GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info));
-    CopyVersion(info, s);
+    CopyVersionFields(info, s);
 }
 
 void ReadKernel32(Machine& m) {

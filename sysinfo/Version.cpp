@@ -61,17 +61,6 @@ int GetFileVersionNumbers(const char* path, FileVersionRecord& record) {
     return ok ? 1 : 0;
 }
 
-// RTL_OSVERSIONINFOEXW and OSVERSIONINFOEXA name the six fields alike.
-template <typename Info>
-static void CopyVersionFields(const Info& info, OsVersionRecord& record) {
-    record.Major = info.dwMajorVersion;
-    record.Minor = info.dwMinorVersion;
-    record.Build = info.dwBuildNumber;
-    record.ServicePackMajor = info.wServicePackMajor;
-    record.ProductType = info.wProductType;
-    record.SuiteMask = info.wSuiteMask;
-}
-
 static void ReadReportedVersion(OsVersionRecord& record) {
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     auto rtlGetVersion = LookUpProc<RtlGetVersion_t>(ntdll, "RtlGetVersion");

@@ -31,6 +31,18 @@ struct FileVersionRecord {
     char Text[24];
 };
 
+// RTL_OSVERSIONINFOEXW and OSVERSIONINFOEXA name the six fields alike, and
+// so do the records that keep them.
+template <typename Info, typename Record>
+void CopyVersionFields(const Info& info, Record& record) {
+    record.Major = info.dwMajorVersion;
+    record.Minor = info.dwMinorVersion;
+    record.Build = info.dwBuildNumber;
+    record.ServicePackMajor = info.wServicePackMajor;
+    record.ProductType = info.wProductType;
+    record.SuiteMask = info.wSuiteMask;
+}
+
 // major.minor as 0xMMmm with decimal digits: 6.2 is 0x0602, 10.0 is 0x1000.
 DWORD VersionCode(DWORD major, DWORD minor);
 

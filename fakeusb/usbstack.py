@@ -19,10 +19,12 @@ import os
 import random
 import re
 import shutil
+import signal
 import struct
 import subprocess
 import sys
 import tempfile
+import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
@@ -453,18 +455,8 @@ def start_session(wine, prefix):
 
 
 def session_held(prefix):
-    """Whether the holder of the last start_session still runs: asked of our
-    own child directly (a dead one stays a zombie until polled), else by the
-    pid it left for a later process."""
-    holder = HOLDERS.get(os.path.abspath(prefix))
-    if holder:
-        return holder.poll() is None
-    try:
-        with open(os.path.join(prefix, "tarvel-holder.pid")) as f:
-            os.kill(int(f.read()), 0)
-        return True
-    except (OSError, ValueError):
-        return False
+    """Whether the holder of the last start_session still runs."""
+    return holder_pid(prefix) is not None
 
 
 def wait_until_ready(wine, prefix, timeout_ms=60000):
@@ -550,15 +542,76 @@ def load_machine(wine, prefix, machine_json_path, timeout_ms=60000, reuse=False)
 
 
 def run_tarvel(wine, prefix, exe, args, timeout=60):
-    """The program's exact stdout bytes and exit code. A session that has
-    ended since the load (its holder is gone) is started again first."""
-    if not session_held(prefix):
-        start_session(wine, prefix)
-        wait_until_ready(wine, prefix)
-    env = wine_env(prefix, ";cfgmgr32=n,b")
-    check_win32(wine, prefix, exe, env)
-    code, out, _ = run_captured([wine, exe] + list(args), env, timeout)
+    """The program's exact stdout bytes and exit code."""
+    code, out, _ = run_program(wine, prefix, exe, args, timeout)
     return out, code
+
+
+def run_program(wine, prefix, exe, args, timeout=60, tries=3):
+    """(exit code, stdout, stderr) of the program. A session that has ended
+    since the load (its holder is gone) is started again first. So is one
+    that Wine could not start the program in: Debian's Wine fails so when it
+    reads the prefix's record of its server directory as empty, and deletes
+    the record, so that the next program would start a second, empty
+    session beside the one that plays the machine. The new session reads
+    the loaded machine from the registry."""
+    for attempt in range(tries):
+        if not session_held(prefix):
+            start_session(wine, prefix)
+            wait_until_ready(wine, prefix)
+        env = wine_env(prefix, ";cfgmgr32=n,b")
+        check_win32(wine, prefix, exe, env)
+        code, out, err = run_captured([wine, exe] + list(args), env, timeout)
+        failure = wine_start_failure(code, out, err)
+        if not failure:
+            return code, out, err
+        print(f"usbstack: {os.path.basename(exe)}: {failure}; the session starts again",
+              file=sys.stderr)
+        shutdown(wine, prefix)
+    raise RuntimeError(f"Wine did not start {exe} in {tries} sessions: {failure}")
+
+
+def wine_start_failure(code, out, err):
+    """Wine's loader's own error, before the program ran: exit code 1,
+    nothing on stdout, a line "wine: ..." on stderr. None otherwise."""
+    if code != 1 or out:
+        return None
+    lines = [line for line in err.decode(errors="replace").splitlines()
+             if line.startswith("wine: ")]
+    return lines[0] if lines else None
+
+
+def server_pids(prefix):
+    """The wineservers of this prefix, wherever their directory is: each
+    works in a directory named after the prefix's device and inode."""
+    st = os.stat(prefix)
+    name = f"server-{st.st_dev:x}-{st.st_ino:x}"
+    pids = []
+    for entry in os.listdir("/proc"):
+        try:
+            if entry.isdigit() and os.path.basename(os.readlink(f"/proc/{entry}/cwd")) == name:
+                with open(f"/proc/{entry}/comm") as f:
+                    if f.read().startswith("wineserver"):
+                        pids.append(int(entry))
+        except OSError:
+            pass
+    return pids
+
+
+def holder_pid(prefix):
+    """The pid of the running holder of this prefix's session, or None:
+    asked of our own child directly (a dead one stays a zombie until
+    polled), else by the pid it left for a later process."""
+    holder = HOLDERS.get(os.path.abspath(prefix))
+    if holder:
+        return holder.pid if holder.poll() is None else None
+    try:
+        with open(os.path.join(prefix, "tarvel-holder.pid")) as f:
+            pid = int(f.read())
+        with open(f"/proc/{pid}/cmdline", "rb") as f:
+            return pid if b"tarvelctl" in f.read() else None
+    except (OSError, ValueError):
+        return None
 
 
 def wait_for_session_end(wine, prefix):
@@ -568,15 +621,24 @@ def wait_for_session_end(wine, prefix):
 
 def shutdown(wine, prefix):
     """Ends the session of this prefix only; the wineserver saves the
-    registry as it goes."""
+    registry as it goes. A session that `wineserver -k` cannot reach (see
+    run_program) ends when its holder is stopped."""
     if not os.path.isdir(prefix):
         return
+    holder = holder_pid(prefix)
     subprocess.run(["timeout", "60", wineserver(wine), "-k"], env=wine_env(prefix),
                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     wait_for_session_end(wine, prefix)
-    holder = HOLDERS.pop(os.path.abspath(prefix), None)
-    if holder:
-        holder.wait(timeout=60)
+    if holder and holder == holder_pid(prefix):
+        os.kill(holder, signal.SIGKILL)
+    deadline = time.monotonic() + 60
+    while server_pids(prefix) and time.monotonic() < deadline:
+        time.sleep(0.1)
+    for pid in server_pids(prefix):
+        os.kill(pid, signal.SIGKILL)
+    child = HOLDERS.pop(os.path.abspath(prefix), None)
+    if child:
+        child.wait(timeout=60)
     try:
         os.unlink(os.path.join(prefix, "tarvel-holder.pid"))
     except OSError:

@@ -11,6 +11,7 @@ program says (Win32).
     compare.py [--wine W] PREFIX exe EXE
     compare.py --sim SIM [--wine W] --exe EXE PREFIX run [CASE ...]
     compare.py --sim SIM [--wine W] --exe EXE --capture CAPTURE PREFIX run [CASE ...]
+    compare.py --sim SIM [--wine W] --exe EXE --empty-record PREFIX run CASE
     compare.py --sim SIM sim [CASE ...]
 
 `run` loads each case's machine (unless the prefix has it loaded already,
@@ -22,6 +23,8 @@ one that CAPTURE (tarvel-capture.exe or tarvel-capture64.exe) writes on the
 loaded stack: what the capture leaves out or gets wrong shows as a
 difference from EXE's output. A failing case keeps the captured file in
 captured/ beside PREFIX and names it.
+With `--empty-record`, Wine fails to start the first run, which must then
+recover in a new session.
 Every machine under examples/ that the table leaves out is listed once as
 a case of its own. `exe` runs another test program in the prefix and passes
 on its exit code.
@@ -142,7 +145,18 @@ def load_case_machine(a, name, case, directory):
     usbstack.load_machine(a.wine, a.prefix, machine,
                           timeout_ms=case.get("load_seconds", 60) * 1000, reuse=True)
     print(f"{name}: machine loaded in {time.monotonic() - started:.1f} s")
+    if a.empty_record:
+        empty_server_record(a.prefix)
     return machine
+
+
+def empty_server_record(prefix):
+    """Leaves the record of the session's server directory empty, as a run
+    that Wine failed to start has been seen to find it."""
+    path = os.path.join(prefix, "wineserver")
+    os.chmod(path, 0o600)
+    open(path, "w").close()
+    os.chmod(path, 0o400)
 
 
 def run_case(a, name, case):
@@ -180,9 +194,11 @@ def capture_case(a, name, case):
             outputs.append((out if win32 else as_simulated(out), code))
         capture = os.path.basename(a.capture)
         started = time.monotonic()
-        text, code = usbstack.run_tarvel(a.wine, a.prefix, a.capture, [])
+        code, text, err = usbstack.run_program(a.wine, a.prefix, a.capture, [])
         print(f"{name}: {capture} ran in {time.monotonic() - started:.1f} s, "
               f"{len(text)} bytes, exit {code}")
+        if code != 0:
+            print(err.decode(errors="replace")[-2000:])
         kept = os.path.join(captured_dir(a.prefix),
                             f"{name}.{os.path.splitext(capture)[0]}.json")
         os.makedirs(os.path.dirname(kept), exist_ok=True)
@@ -234,6 +250,8 @@ def main(argv):
     parser.add_argument("--sim")
     parser.add_argument("--exe")
     parser.add_argument("--capture", help="compare EXE with tarvel-sim on what this exe captures")
+    parser.add_argument("--empty-record", action="store_true",
+                        help="empty the record of the server directory once the machine is loaded")
     parser.add_argument("words", nargs="+", metavar="ARG", help="[PREFIX] ACTION [NAME ...], as above")
     a = parser.parse_args(argv)
     actions = ("make", "shutdown", "exe", "run", "sim")

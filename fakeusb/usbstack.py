@@ -547,28 +547,37 @@ def run_tarvel(wine, prefix, exe, args, timeout=60):
     return out, code
 
 
-def run_program(wine, prefix, exe, args, timeout=60, tries=3):
+def run_program(wine, prefix, exe, args, timeout=60):
     """(exit code, stdout, stderr) of the program. A session that has ended
-    since the load (its holder is gone) is started again first. So is one
-    that Wine could not start the program in: Debian's Wine fails so when it
-    reads the prefix's record of its server directory as empty, and deletes
-    the record, so that the next program would start a second, empty
-    session beside the one that plays the machine. The new session reads
-    the loaded machine from the registry."""
-    for attempt in range(tries):
+    since the load (its holder is gone) is started again first; the new
+    session reads the loaded machine from the registry."""
+    env = wine_env(prefix, ";cfgmgr32=n,b")
+
+    def prepare():
         if not session_held(prefix):
             start_session(wine, prefix)
             wait_until_ready(wine, prefix)
-        env = wine_env(prefix, ";cfgmgr32=n,b")
         check_win32(wine, prefix, exe, env)
-        code, out, err = run_captured([wine, exe] + list(args), env, timeout)
+
+    return run_started(wine, prefix, [wine, exe] + list(args), env, timeout, prepare)
+
+
+def run_started(wine, prefix, command, env, timeout, prepare=lambda: None, tries=3):
+    """run_captured, but a program that Wine itself could not start runs
+    again after the session has ended. Debian's Wine fails so when it reads
+    the prefix's record of its server directory as empty, and deletes the
+    record, so that the next program would start a second, empty session
+    beside the one that plays the machine."""
+    for attempt in range(tries):
+        prepare()
+        code, out, err = run_captured(command, env, timeout)
         failure = wine_start_failure(code, out, err)
         if not failure:
             return code, out, err
-        print(f"usbstack: {os.path.basename(exe)}: {failure}; the session starts again",
+        print(f"usbstack: {os.path.basename(command[1])}: {failure}; the session starts again",
               file=sys.stderr)
         shutdown(wine, prefix)
-    raise RuntimeError(f"Wine did not start {exe} in {tries} sessions: {failure}")
+    raise RuntimeError(f"Wine did not start {command[1]} in {tries} sessions: {failure}")
 
 
 def wine_start_failure(code, out, err):

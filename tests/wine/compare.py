@@ -151,8 +151,8 @@ def load_case_machine(a, name, case, directory):
 
 
 def empty_server_record(prefix):
-    """Leaves the record of the session's server directory empty, as a run
-    that Wine failed to start has been seen to find it."""
+    """Leaves the record of the session's server directory empty: the state
+    in which Debian's Wine fails to start a program."""
     path = os.path.join(prefix, "wineserver")
     os.chmod(path, 0o600)
     open(path, "w").close()
@@ -167,9 +167,11 @@ def run_case(a, name, case):
         for run in case["runs"]:
             label = f"{name} {command_line(run['args'])}"
             sim_result = run_sim(a.sim, machine, run["args"])
-            out, code = usbstack.run_tarvel(a.wine, a.prefix, a.exe, run["args"])
+            code, out, err = usbstack.run_program(a.wine, a.prefix, a.exe, run["args"])
             errors = check(label, run["exit"], sim_result,
                            (out if win32 else as_simulated(out), code), exe)
+            if errors and err:
+                errors.append(f"{label}: {exe} said: {err.decode(errors='replace')[-600:]}")
             print("\n".join(errors) if errors else f"{label}: same bytes, exit {sim_result[1]}")
             failures += errors
     return failures

@@ -64,7 +64,7 @@ def run(wine, prefix, exe, case):
         expected = expected.replace(b" (x64) ", b" (Win32) ")
     env = usbstack.wine_env(prefix, f";{disabled[0]}=d" if disabled else "")
     usbstack.check_win32(wine, prefix, exe, env)
-    code, out, err = usbstack.run_captured([wine, exe] + args, env, 60)
+    code, out, err = usbstack.run_started(wine, prefix, [wine, exe] + args, env, 60)
     errors = []
     if code != expected_exit:
         errors.append(f"exit code {code}, expected {expected_exit}")

@@ -568,7 +568,7 @@ def run_started(wine, prefix, command, env, timeout, prepare=lambda: None, tries
     the prefix's record of its server directory as empty, and deletes the
     record, so that the next program would start a second, empty session
     beside the one that plays the machine."""
-    for attempt in range(tries):
+    for _ in range(tries):
         prepare()
         code, out, err = run_captured(command, env, timeout)
         failure = wine_start_failure(code, out, err)
@@ -628,10 +628,17 @@ def wait_for_session_end(wine, prefix):
                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
+def kill(pid):
+    try:
+        os.kill(pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass  # it ended meanwhile
+
+
 def shutdown(wine, prefix):
     """Ends the session of this prefix only; the wineserver saves the
     registry as it goes. A session that `wineserver -k` cannot reach (see
-    run_program) ends when its holder is stopped."""
+    run_started) ends when its holder is stopped."""
     if not os.path.isdir(prefix):
         return
     holder = holder_pid(prefix)
@@ -639,12 +646,12 @@ def shutdown(wine, prefix):
                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     wait_for_session_end(wine, prefix)
     if holder and holder == holder_pid(prefix):
-        os.kill(holder, signal.SIGKILL)
+        kill(holder)
     deadline = time.monotonic() + 60
     while server_pids(prefix) and time.monotonic() < deadline:
         time.sleep(0.1)
     for pid in server_pids(prefix):
-        os.kill(pid, signal.SIGKILL)
+        kill(pid)
     child = HOLDERS.pop(os.path.abspath(prefix), None)
     if child:
         child.wait(timeout=60)

@@ -154,6 +154,9 @@ def empty_server_record(prefix):
     """Leaves the record of the session's server directory empty: the state
     in which Debian's Wine fails to start a program."""
     path = os.path.join(prefix, "wineserver")
+    if not os.path.exists(path):
+        print("This Wine keeps no record of its server directory in the prefix: skipped.")
+        sys.exit(77)
     os.chmod(path, 0o600)
     open(path, "w").close()
     os.chmod(path, 0o400)

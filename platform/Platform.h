@@ -11,6 +11,12 @@
 #endif
 
 namespace tarvel {
+
+// The interface classes the walk asks for (Guids.cpp, so that no import
+// library is needed for them).
+extern const GUID GUID_DEVINTERFACE_USB_HOST_CONTROLLER;
+extern const GUID GUID_DEVINTERFACE_USB_HUB;
+
 // "Win32" in the product, "x64" in the 64-bit Windows build.
 extern const char PlatformText[];
 }

@@ -196,12 +196,4 @@ int wvsprintfA(LPSTR out, LPCSTR format, va_list args) {
     return sink.Finish();
 }
 
-int wsprintfA(LPSTR out, LPCSTR format, ...) {
-    va_list args;
-    va_start(args, format);
-    int count = wvsprintfA(out, format, args);
-    va_end(args);
-    return count;
-}
-
 }  // namespace tarvel

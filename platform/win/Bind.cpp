@@ -92,16 +92,6 @@ int wvsprintfA(LPSTR out, LPCSTR format, va_list args) {
     return fn(out, format, args);
 }
 
-// user32's own wsprintfA takes its arguments on the stack; forwarding
-// them through wvsprintfA needs no second binding.
-int wsprintfA(LPSTR out, LPCSTR format, ...) {
-    va_list args;
-    va_start(args, format);
-    int length = wvsprintfA(out, format, args);
-    va_end(args);
-    return length;
-}
-
 LPSTR CharUpperA(LPSTR text) {
     static LPSTR(WINAPI * fn)(LPSTR);
     AS_DECLARED(decltype(fn), ::sdk_unused_CharUpperA);

@@ -8,6 +8,7 @@
 #include "sysinfo/ErrorNames.h"
 #include "sysinfo/SysLib.h"
 #include "usb/CUsbDevInfo.h"
+#include "usb/Matching.h"
 
 namespace tarvel {
 

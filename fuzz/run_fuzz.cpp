@@ -22,6 +22,7 @@
 #include "runtime/CmdLine.h"
 #include "sysinfo/ErrorNames.h"
 #include "usb/CUsbDevInfo.h"
+#include "usb/Matching.h"
 
 namespace {
 

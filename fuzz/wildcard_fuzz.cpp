@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "usb/CUsbDevInfo.h"
+#include "usb/Matching.h"
 
 namespace {
 

@@ -66,9 +66,4 @@ private:
     void ForgetWalkedHubs();
 };
 
-// 3 when the port has no device node or its node reports a problem, else 0.
-int DeviceStatus(const UsbPortRecord& port);
-
-bool WildcardMatch(const char* text, const char* pattern);
-
 }  // namespace tarvel

@@ -1,5 +1,7 @@
 #include "usb/CUsbDevTree.h"
 
+#include "usb/NodeProperty.h"
+
 namespace tarvel {
 
 namespace {
@@ -12,6 +14,12 @@ const ULONG kDeviceIdSize = 200;
 const char* PathTail(const char* path) {
     if (path == NULL || lstrlenA(path) <= 4) return "";
     return path + 4;
+}
+
+bool StartsWithI(const char* text, const char* prefix) {
+    if (text == NULL || prefix == NULL || text[0] == 0 || prefix[0] == 0) return false;
+    if (lstrlenA(prefix) > lstrlenA(text)) return false;
+    return StrStrIA(text, prefix) == text;
 }
 
 // The fields of one child node of a hub; queries that fail leave them
@@ -151,12 +159,6 @@ DevNodeRecord* CUsbDevTree::FindByHubPort(const char* hubPath, int portNumber) c
         if (StartsWithI(rec->LocationInfo, prefix)) return rec;
     }
     return NULL;
-}
-
-bool StartsWithI(const char* text, const char* prefix) {
-    if (text == NULL || prefix == NULL || text[0] == 0 || prefix[0] == 0) return false;
-    if (lstrlenA(prefix) > lstrlenA(text)) return false;
-    return StrStrIA(text, prefix) == text;
 }
 
 }  // namespace tarvel

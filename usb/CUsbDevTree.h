@@ -44,7 +44,4 @@ private:
     void ListAndLinkParents();
 };
 
-bool StartsWithI(const char* text, const char* prefix);
-bool ReadNodeProperty(DEVINST node, ULONG property, char* field, int width);
-
 }  // namespace tarvel

@@ -1,3 +1,5 @@
+#include "usb/Matching.h"
+
 #include "usb/CUsbDevInfo.h"
 
 namespace tarvel {

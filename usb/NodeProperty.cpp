@@ -1,6 +1,6 @@
 #include "runtime/CConsole.h"
 #include "sysinfo/ErrorNames.h"
-#include "usb/CUsbDevTree.h"
+#include "usb/NodeProperty.h"
 #include "usb/UsbText.h"
 
 namespace tarvel {

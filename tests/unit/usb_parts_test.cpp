@@ -6,6 +6,7 @@
 #include <new>
 
 #include "unit.h"
+#include "usb/Matching.h"
 #include "usb/UsbText.h"
 
 using namespace tarvel;

@@ -21,26 +21,16 @@ Text ReadPath(Machine& m, Call call) {
     return text;
 }
 
-// The fixed version block of a file, read as the program reads its own.
+// The fixed version block of a file, read as the program reads its own;
+// the file keeps all 16 bits of each part, of which the program keeps 8.
 bool ReadFileVersion(HMODULE versionDll, const char* path, WORD parts[4]) {
-    auto getInfo = LookUpProc<GetFileVersionInfoA_t>(versionDll, "GetFileVersionInfoA");
-    auto query = LookUpProc<VerQueryValueA_t>(versionDll, "VerQueryValueA");
-    if (!getInfo || !query) return false;
-    const DWORD size = 16384;
-    void* data = HeapNew(size);
-    LPVOID block = NULL;
-    UINT length = 0;
-    bool ok = getInfo(path, 0, size, data) && query(data, "\\", &block, &length) &&
-              length >= sizeof(VS_FIXEDFILEINFO);
-    if (ok) {
-        const VS_FIXEDFILEINFO* info = static_cast<const VS_FIXEDFILEINFO*>(block);
-        parts[0] = WORD(info->dwFileVersionMS >> 16);
-        parts[1] = WORD(info->dwFileVersionMS);
-        parts[2] = WORD(info->dwFileVersionLS >> 16);
-        parts[3] = WORD(info->dwFileVersionLS);
-    }
-    HeapDelete(data);
-    return ok;
+    VS_FIXEDFILEINFO info;
+    if (ReadFixedFileInfo(versionDll, path, info) <= 0) return false;
+    parts[0] = WORD(info.dwFileVersionMS >> 16);
+    parts[1] = WORD(info.dwFileVersionMS);
+    parts[2] = WORD(info.dwFileVersionLS >> 16);
+    parts[3] = WORD(info.dwFileVersionLS);
+    return true;
 }
 
 void ReadVersions(Machine& m) {
@@ -74,18 +64,15 @@ void ReadVersions(Machine& m) {
 
 void ReadOsVersion(Machine& m) {
     SystemInfo& s = m.System;
-    auto rtlGetVersion =
-        LookUpProc<RtlGetVersion_t>(GetModuleHandleA("ntdll.dll"), "RtlGetVersion");
     RTL_OSVERSIONINFOEXW rtl;
-    MemFill(&rtl, 0, sizeof rtl);
-    rtl.dwOSVersionInfoSize = sizeof rtl;
-    s.RtlGetVersion = !rtlGetVersion ? "missing" : rtlGetVersion(&rtl) == 0 ? "ok" : "fails";
-    if (rtlGetVersion && rtl.dwMajorVersion != 0) return CopyVersionFields(rtl, s);
-    // Where RtlGetVersion is missing or fails, this is what answers.
+    int asked = AskRtlGetVersion(rtl);
+    s.RtlGetVersion = asked < 0 ? "missing" : asked > 0 ? "ok" : "fails";
+    if (asked >= 0 && rtl.dwMajorVersion != 0) return CopyVersionFields(rtl, s);
+    // The program reads nothing more where RtlGetVersion fails (the file
+    // says it fails), but the file's version is also what GetVersionExA
+    // answers in the replay: the system's answer to it is the one to keep.
     OSVERSIONINFOEXA info;
-    MemFill(&info, 0, sizeof info);
-    info.dwOSVersionInfoSize = sizeof info;
-    GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info));
+    AskGetVersionEx(info);
     CopyVersionFields(info, s);
 }
 

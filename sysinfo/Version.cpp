@@ -25,24 +25,34 @@ static void FillVersionNumbers(const VS_FIXEDFILEINFO& info, FileVersionRecord& 
     wsprintfA(record.Text, "%u.%u.%u", record.Major, record.Minor, record.Build);
 }
 
-// Reads the fixed version block with version.dll's two functions.
-static bool ReadFixedInfo(HMODULE versionDll, const char* path, FileVersionRecord& record) {
+int ReadFixedFileInfo(HMODULE versionDll, const char* path, VS_FIXEDFILEINFO& info) {
     auto getInfo = LookUpProc<GetFileVersionInfoA_t>(versionDll, "GetFileVersionInfoA");
     auto query = LookUpProc<VerQueryValueA_t>(versionDll, "VerQueryValueA");
     if (getInfo == NULL || query == NULL) {
         SetLastError(ERROR_PROC_NOT_FOUND);
-        return false;
+        return -1;
     }
-    MemFill(&record, 0, sizeof record);
     DWORD data[256];  // 1024 bytes, DWORD-aligned for the fixed block
     LPVOID block = NULL;
     UINT length = 0;
     if (!getInfo(path, 0, sizeof data, data) || !query(data, "\\", &block, &length) ||
-        length == 0) {
+        length == 0)
+        return 0;
+    info = *static_cast<const VS_FIXEDFILEINFO*>(block);
+    return 1;
+}
+
+// A file whose version.dll lacks the functions leaves the record as it was.
+static bool ReadFixedInfo(HMODULE versionDll, const char* path, FileVersionRecord& record) {
+    VS_FIXEDFILEINFO info;
+    int read = ReadFixedFileInfo(versionDll, path, info);
+    if (read < 0) return false;
+    MemFill(&record, 0, sizeof record);
+    if (read == 0) {
         wsprintfA(record.Text, "ERROR%u", GetLastError());
         return false;
     }
-    FillVersionNumbers(*static_cast<const VS_FIXEDFILEINFO*>(block), record);
+    FillVersionNumbers(info, record);
     return true;
 }
 
@@ -61,21 +71,30 @@ int GetFileVersionNumbers(const char* path, FileVersionRecord& record) {
     return ok ? 1 : 0;
 }
 
-static void ReadReportedVersion(OsVersionRecord& record) {
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    auto rtlGetVersion = LookUpProc<RtlGetVersion_t>(ntdll, "RtlGetVersion");
-    if (rtlGetVersion != NULL) {
-        // Unlike GetVersionExA, this is not capped by the manifest.
-        RTL_OSVERSIONINFOEXW info;
-        MemFill(&info, 0, sizeof info);
-        info.dwOSVersionInfoSize = sizeof info;
-        if (rtlGetVersion(&info) == 0) CopyVersionFields(info, record);
-        return;
-    }
-    OSVERSIONINFOEXA info;
+int AskRtlGetVersion(RTL_OSVERSIONINFOEXW& info) {
+    auto rtlGetVersion =
+        LookUpProc<RtlGetVersion_t>(GetModuleHandleA("ntdll.dll"), "RtlGetVersion");
+    if (rtlGetVersion == NULL) return -1;
+    MemFill(&info, 0, sizeof info);
+    info.dwOSVersionInfoSize = sizeof info;
+    return rtlGetVersion(&info) == 0 ? 1 : 0;
+}
+
+void AskGetVersionEx(OSVERSIONINFOEXA& info) {
     MemFill(&info, 0, sizeof info);
     info.dwOSVersionInfoSize = sizeof info;
     GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info));
+}
+
+// Where RtlGetVersion is there but fails, the version stays 0.0:
+// GetVersionExA answers only where it is missing.
+static void ReadReportedVersion(OsVersionRecord& record) {
+    RTL_OSVERSIONINFOEXW rtl;
+    int asked = AskRtlGetVersion(rtl);
+    if (asked > 0) CopyVersionFields(rtl, record);
+    if (asked >= 0) return;
+    OSVERSIONINFOEXA info;
+    AskGetVersionEx(info);
     CopyVersionFields(info, record);
 }
 

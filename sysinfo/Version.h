@@ -43,6 +43,19 @@ void CopyVersionFields(const Info& info, Record& record) {
     record.SuiteMask = info.wSuiteMask;
 }
 
+// The answers both the program and the capture read, asked the same way.
+// RtlGetVersion's answer (info cleared first, its size set): 1 it answered,
+// 0 it failed, -1 ntdll lacks it. Unlike GetVersionExA, it is not capped by
+// the manifest.
+int AskRtlGetVersion(RTL_OSVERSIONINFOEXW& info);
+// GetVersionExA's answer (info cleared first, its size set), whatever the
+// call returns.
+void AskGetVersionEx(OSVERSIONINFOEXA& info);
+// The file's fixed version block through version.dll, read into a 1 KiB
+// area: 1 read; 0 the read failed (the last error says why); -1 the library
+// lacks either function (ERROR_PROC_NOT_FOUND).
+int ReadFixedFileInfo(HMODULE versionDll, const char* path, VS_FIXEDFILEINFO& info);
+
 // major.minor as 0xMMmm with decimal digits: 6.2 is 0x0602, 10.0 is 0x1000.
 DWORD VersionCode(DWORD major, DWORD minor);
 

@@ -49,7 +49,7 @@ Port* PortOf(Machine& m, int hub) {
 // or the child of the parent hub's node that names the port).
 int FindHubNode(Machine& m, int hub) {
     const Hub& h = m.Hubs[hub];
-    if (h.Copy) return -1;  // the node belongs to the hub the first walk read
+    if (h.Walk.Reread) return -1;  // the node belongs to the hub the first walk read
     if (h.Parent < 0) {
         // A root hub's node is its controller's one child.
         for (int c = 0; c < m.Controllers.Count; c++) {
@@ -75,10 +75,10 @@ int FindHubNode(Machine& m, int hub) {
     }
     const Port* port = PortOf(m, hub);
     if (!port || above < 0) return -1;
-    const List<DEVINST>& children = m.Nodes[above].Children;
+    // ReadNode adds to Nodes: the children are read through their index.
     for (int pass = 0; pass < 2; pass++) {
-        for (int i = 0; i < children.Count; i++) {
-            int node = ReadNode(m, children[i]);
+        for (int i = 0; i < m.Nodes[above].Children.Count; i++) {
+            int node = ReadNode(m, m.Nodes[above].Children[i]);
             const Node& n = m.Nodes[node];
             if (n.Hub >= 0) continue;
             if (pass == 0 ? SameText(n.Props[kDriver], port->DriverKey)
@@ -217,7 +217,8 @@ void PlaceMember(Machine& m, int member) {
     // root hub, so that it does not answer for the hubs the walk read.
     bool shared = false;
     for (int h = 0; h < m.Hubs.Count && mb.Detail; h++)
-        shared = shared || (m.Hubs[h].Walked && SameDevicePath(m.Hubs[h].OpenPath, mb.RawPath));
+        shared = shared ||
+                 (m.Hubs[h].Walk.Queried && SameDevicePath(m.Hubs[h].OpenPath, mb.RawPath));
     int last = -1;
     for (int c = 0; c < m.Controllers.Count && shared; c++)
         if (m.Controllers[c].RootHub >= 0) last = c;

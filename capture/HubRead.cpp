@@ -134,20 +134,21 @@ int WalkHub(Machine& m, const Text& name, char* openPath, int parent) {
     added.Parent = parent;
     added.Caps = -1;
     added.Detail = true;
-    added.Walk = m.Walks;
+    added.Walk.Number = m.Walks;
     // Each path once in a walk, as the program walks it. A later walk reads
     // its paths again: its hubs may stand before the first walk's in the
     // file, and the first hub in the file with a path answers for it.
     for (int i = 0; i < index; i++) {
-        if (!m.Hubs[i].Walked || lstrcmpiA(m.Hubs[i].OpenPath, openPath) != 0) continue;
-        if (m.Hubs[i].Walk == m.Walks) return index;
-        m.Hubs[index].Copy = true;
+        const Hub& earlier = m.Hubs[i];
+        if (!earlier.Walk.Queried || lstrcmpiA(earlier.OpenPath, openPath) != 0) continue;
+        if (earlier.Walk.Number == m.Walks) return index;
+        m.Hubs[index].Walk.Reread = true;
     }
     if (Depth(m, index) > kMaxDepth) {
         Note(m, "Hubs below a depth of %i are not walked.", kMaxDepth);
         return index;
     }
-    m.Hubs[index].Walked = true;
+    m.Hubs[index].Walk.Queried = true;
     HANDLE h = CreateFileA(openPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                            OPEN_EXISTING, 0, NULL);
     if (h == INVALID_HANDLE_VALUE) return index;

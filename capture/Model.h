@@ -10,7 +10,9 @@ namespace tarvel::capture {
 void* Take(size_t size);  // zero-filled, never null
 void ReleaseArena();
 
-// A growing array in the arena; elements are plain records.
+// A growing array in the arena; elements are plain records. Growing moves
+// them: a reference from Add or [] lives until the next Add, so code that
+// may add to a list between keeps an index instead.
 template <class T>
 struct List {
     T* Items;
@@ -80,9 +82,12 @@ struct Hub {
     List<int> Extras;    // further child nodes of its node, in order
     int Parent;          // the hub it hangs on, -1 for a root hub
     int OnPort;          // the number of that port; 0 while none is chosen
-    bool Walked;         // opened here, not a second way to a hub walked before
-    int Walk;            // which walk reached it: 0 the walk from the controllers
-    bool Copy;           // a later walk's second reading of a path: answers only, no node
+    // How the walk came to it; not written to the file.
+    struct {
+        bool Queried;  // its path asked here, not turned back as one this walk has had
+        int Number;    // which walk reached it: 0 the walk from the controllers
+        bool Reread;   // a later walk's second reading of a path: answers only, no node
+    } Walk;
 };
 
 struct Controller {

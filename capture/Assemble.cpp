@@ -260,6 +260,34 @@ void PlaceMember(Machine& m, int member) {
     Associate(m, hub, node);
 }
 
+// The file gives the child count of every node but a hub's own (its
+// children are its ports' nodes and further nodes): a port's node without a
+// hub, and each further node.
+void ReadCountedChildren(Machine& m) {
+    for (int h = 0; h < m.Hubs.Count; h++) {
+        for (int k = 0; k < m.Hubs[h].Conns.Count; k++) {
+            int node = m.Hubs[h].Conns[k].Node;
+            if (m.Hubs[h].Conns[k].Hub < 0 && node >= 0) ReadChildren(m, node);
+        }
+        for (int i = 0; i < m.Hubs[h].Extras.Count; i++) ReadChildren(m, m.Hubs[h].Extras[i]);
+    }
+}
+
+// The hubs in the order the file gives them: controller by controller, a
+// hub before the hubs on its ports.
+void AddInFileOrder(const Machine& m, int hub, List<int>& order) {
+    order.Add() = hub;
+    const List<Port>& conns = m.Hubs[hub].Conns;
+    for (int k = 0; k < conns.Count; k++)
+        if (conns[k].Hub >= 0) AddInFileOrder(m, conns[k].Hub, order);
+}
+
+bool NameTaken(const Machine& m, const List<int>& order, int before, const Text& name) {
+    for (int e = 0; e < before; e++)
+        if (SameText(m.Hubs[order[e]].Name, name)) return true;
+    return false;
+}
+
 void AssociateHubs(Machine& m, int from) {
     for (int h = from; h < m.Hubs.Count; h++) {
         if (m.Hubs[h].Node >= 0) continue;
@@ -280,6 +308,33 @@ void Assemble(Machine& m) {
     }
     for (int h = 0; h < m.Hubs.Count; h++)
         if (m.Hubs[h].Node >= 0) PlaceChildren(m, h);
+    ReadCountedChildren(m);
+}
+
+// A name answered twice gets one letter in the other case: paths compare
+// without case, so it still leads where the name led.
+void MakeNamesUnique(Machine& m) {
+    List<int> order = {};
+    for (int c = 0; c < m.Controllers.Count; c++)
+        if (m.Controllers[c].RootHub >= 0) AddInFileOrder(m, m.Controllers[c].RootHub, order);
+    for (int i = 1; i < order.Count; i++) {
+        Hub& h = m.Hubs[order[i]];
+        if (!NameTaken(m, order, i, h.Name)) continue;
+        char* name = static_cast<char*>(Take(h.Name.Length + 24));
+        MemMove(name, h.Name.Utf8, h.Name.Length);
+        Text renamed = {name, h.Name.Length, true, 0};
+        for (int k = renamed.Length - 1; k >= 0 && NameTaken(m, order, i, renamed); k--) {
+            char c = h.Name.Utf8[k];
+            if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) continue;
+            MemMove(name, h.Name.Utf8, h.Name.Length);
+            name[k] = char(c ^ 0x20);
+        }
+        if (NameTaken(m, order, i, renamed))
+            renamed.Length += wsprintfA(name + h.Name.Length, "#%i", i + 1);
+        h.Name = renamed;
+        Note(m, "Two hubs answer the same name; the file writes one letter of the second in the "
+                "other case.");
+    }
 }
 
 }  // namespace tarvel::capture

@@ -1,7 +1,7 @@
 // The capture's command line, its flow and where the file goes.
 #include "capture/Capture.h"
 
-#include "capture/JsonOut.h"
+#include "capture/MachineOut.h"
 #include "capture/Texts.h"
 #include "runtime/CRTreplace.h"
 #include "runtime/CmdLine.h"
@@ -68,6 +68,7 @@ void Capture(capture::Machine& m, bool mask) {
         capture::MaskSerials(m);
         capture::Note(m, "Serial numbers are replaced with placeholders (-mask).");
     }
+    capture::MakeNamesUnique(m);
 }
 
 }  // namespace

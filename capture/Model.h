@@ -50,8 +50,7 @@ struct Node {
     Text Props[kPropertyCount];
     List<DEVINST> Children;
     bool ChildrenRead;
-    int Hub;      // the hub whose own node this is, or -1
-    bool Placed;  // written into the file once
+    int Hub;  // the hub whose own node this is, or -1
 };
 
 struct Port {
@@ -156,8 +155,13 @@ Text ReadRootHubName(HANDLE controller, char** openPath);
 int WalkHub(Machine& m, const Text& name, char* openPath, int parent);
 
 // Fits the node tree to the walk: each hub's node, each port's node, the
-// further nodes of each hub, and hubs for hub-set members the walk missed.
+// further nodes of each hub, and hubs for hub-set members the walk missed;
+// reads the children of every node the file gives a child count.
 void Assemble(Machine& m);
+
+// Hub names are unique in a machine file: a name answered twice is told
+// apart, with a note. Done last, on the names as the file gives them.
+void MakeNamesUnique(Machine& m);
 
 // Replaces serial numbers with placeholders.
 void MaskSerials(Machine& m);

@@ -8,6 +8,7 @@
 
 
 #include "app/Program.h"
+#include "capture/JsonWriter.h"
 #include "fuzz/CaptureLoop.h"
 #include "runtime/CmdLine.h"
 #include "unit.h"
@@ -117,3 +118,53 @@ TEST(Capture, ReplaysGeneratedMachines) {
              approximated, count);
 }
 #endif
+
+// The writer's layout, escapes and numbers; a document with each kind of
+// value, against data/json_writer.txt.
+TEST(Capture, JsonWriterLayoutEscapesAndNumbers) {
+    unit::Load("{}");
+    capture::Output out = {};
+    capture::JsonWriter json(out);
+    json.Begin('{');
+    json.Key("empty_array");
+    json.Begin('[');
+    json.End(']');
+    json.Key("empty_object");
+    json.Begin('{');
+    json.End('}');
+    json.Key("numbers");
+    json.Begin('[');
+    for (DWORD v : {0u, 7u, 255u, 4294967295u}) {
+        json.Item();
+        json.Unsigned(v);
+    }
+    json.End(']');
+    json.Key("hex");
+    json.Begin('[');
+    for (DWORD v : {0u, 0xAu, 0xBEEFu, 0x12345u, 0xFFFFFFFFu}) {
+        json.Item();
+        json.Raw("\"0x");
+        json.Hex(v, 4);
+        json.Raw("\"");
+    }
+    json.End(']');
+    json.Key(DWORD(255));
+    json.Bool(true);
+    json.Key("escapes");
+    const char text[] = "\"\\\x01\x1f \xc3\xa9 \0end";
+    json.String(text, sizeof text - 1);
+    json.Key("nested");
+    json.Begin('[');
+    json.Item();
+    json.Begin('{');
+    json.Key("a");
+    json.Bool(false);
+    json.End('}');
+    json.End(']');
+    json.End('}');
+    json.Raw("\n");
+    std::ifstream expected(std::string(TARVEL_UNIT_DATA) + "/json_writer.txt", std::ios::binary);
+    EXPECT_EQ(std::string(out.Data, out.Length),
+              std::string(std::istreambuf_iterator<char>(expected), {}));
+    capture::ReleaseArena();
+}

@@ -13,14 +13,14 @@
 
 namespace tarvel {
 
-// Looked up by name with GetProcAddress, never called directly; a missing
-// one is a null pointer, which every caller checks.
-typedef BOOL(WINAPI* SetDllDirectoryA_t)(LPCSTR);          // kernel32, XP SP1 on
-typedef BOOL(WINAPI* SetDefaultDllDirectories_t)(DWORD);   // kernel32, 7 with KB2533623 on
-typedef BOOL(WINAPI* IsWow64Process_t)(HANDLE, BOOL*);     // kernel32, XP SP2 on
-typedef LONG(WINAPI* RtlGetVersion_t)(RTL_OSVERSIONINFOEXW*);  // ntdll, 2000 on
-typedef BOOL(WINAPI* GetFileVersionInfoA_t)(LPCSTR, DWORD, DWORD, LPVOID);  // version.dll
-typedef BOOL(WINAPI* VerQueryValueA_t)(LPCVOID, LPCSTR, LPVOID*, UINT*);    // version.dll
+// Looked up by name with GetProcAddress, never called directly: a system
+// without one answers a null pointer, which every caller checks.
+typedef BOOL(WINAPI* SetDllDirectoryA_t)(LPCSTR);                             // kernel32
+typedef BOOL(WINAPI* SetDefaultDllDirectories_t)(DWORD);                      // kernel32
+typedef BOOL(WINAPI* IsWow64Process_t)(HANDLE, BOOL*);                        // kernel32
+typedef LONG(WINAPI* RtlGetVersion_t)(RTL_OSVERSIONINFOEXW*);                 // ntdll
+typedef BOOL(WINAPI* GetFileVersionInfoA_t)(LPCSTR, DWORD, DWORD, LPVOID);    // version.dll
+typedef BOOL(WINAPI* VerQueryValueA_t)(LPCVOID, LPCSTR, LPVOID*, UINT*);      // version.dll
 
 // ---- user32 ----
 // Missing: 0, and out (if any) the empty text.

@@ -44,7 +44,11 @@ set(TARVEL_WIN_FLAGS
     -fstack-clash-protection
     --param=stack-clash-protection-guard-size=12   # one 4 KiB guard page
     -ffunction-sections
-    -fno-ident)
+    -fno-ident
+    # __FILE__ names a source by its place in the tree, not on the builder's
+    # disk: the exe carries no path of the machine that built it.
+    -ffile-prefix-map=${CMAKE_SOURCE_DIR}/=
+    -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
 # No -fdata-sections: with it, gcc for PE puts each zero-initialised
 # variable in a .data$NAME section of its own, which the linker lays out
 # in .data as file bytes; without it they share .bss and cost none.
@@ -88,12 +92,15 @@ function(tarvel_windows_exe target name rc start)
         -Wl,--subsystem,console
         -Wl,-e,${TARVEL_ENTRY}
         -Wl,--gc-sections
-        -Wl,-T,${TARVEL_WIN_DIR}/tarvel.ld
+        # Not -Wl,-T,PATH: a comma in the checkout's path would split it.
+        "SHELL:-Xlinker -T -Xlinker \"${TARVEL_WIN_DIR}/tarvel.ld\""
         # Load anywhere (ASLR), no execution from data pages (DEP), no
         # compatibility shims on a terminal server.
         -Wl,--dynamicbase
         -Wl,--nxcompat
         -Wl,--tsaware
+        # A fixed time stamp: two builds of one commit are the same bytes.
+        -Wl,--no-insert-timestamp
         "SHELL:-Xlinker --stack -Xlinker ${TARVEL_STACK_SIZE}"
         -s)
     if(CMAKE_SIZEOF_VOID_P EQUAL 8)

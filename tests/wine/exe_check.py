@@ -4,7 +4,9 @@ version resource and manifest, its header's protections.
 
 usage: exe_check.py OBJDUMP EXE CHECK [ARG]
   CHECK is imports | size MAX | version [DESCRIPTION] | manifest | header 32|64
+        | reproducible DIR... (DIRs: the trees the exe was built from and in)
 """
+import os
 import re
 import struct
 import subprocess
@@ -124,6 +126,26 @@ def check_header(exe, bits):
     return None
 
 
+def check_reproducible(exe, dirs):
+    """Nothing in the file that differs between two builds of one commit:
+    no time stamp, no path of the build machine."""
+    data = open(exe, "rb").read()
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    stamp = struct.unpack_from("<I", data, pe + 8)[0]
+    if stamp:
+        return f"link time stamp {stamp:#x}, expected 0"
+    for d in dirs:
+        d = os.path.abspath(d)
+        for form in (d.encode(), d.encode("utf-16-le")):
+            if form in data:
+                return f"holds the path {d}"
+    # Any other absolute path of a source, such as one made by __FILE__.
+    m = re.search(rb"(?<![\w:./])/(?:[\w .+-]+/)+[\w.+-]+\.(?:c|cc|cpp|h|rc)\b", data)
+    if m:
+        return f"holds the path {m.group().decode()}"
+    return None
+
+
 def main(argv):
     objdump, exe, check = argv[1:4]
     if check == "imports":
@@ -136,6 +158,8 @@ def main(argv):
         error = check_manifest(objdump, exe)
     elif check == "header":
         error = check_header(exe, argv[4])
+    elif check == "reproducible":
+        error = check_reproducible(exe, argv[4:])
     else:
         error = f"unknown check {check}"
     if error:

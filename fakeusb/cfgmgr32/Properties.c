@@ -41,7 +41,7 @@ static CONFIGRET AnswerUnterminated(const WCHAR* text, DWORD bytes, PULONG type,
     ULONG room = *length;
     *length = bytes;
     if (!buffer || room < bytes) return CR_BUFFER_SMALL;
-    CopyMemory(buffer, text, bytes);
+    for (DWORD i = 0; i < bytes; i++) ((BYTE*)buffer)[i] = ((const BYTE*)text)[i];  // no C runtime
     if (type) *type = REG_SZ;
     return CR_SUCCESS;
 }

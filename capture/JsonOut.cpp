@@ -337,7 +337,13 @@ void Writer::WriteNode(int node, bool ofHub) {
                                                         "driver"};
     for (int p = 0; p < kPropertyCount; p++) {
         Key(kNames[p]);
-        TextOr("cr", n.Props[p]);
+        if (n.Props[p].Ok && n.Unterminated[p]) {
+            Put("{\"unterminated\": ");
+            String(n.Props[p]);
+            Put("}");
+        } else {
+            TextOr("cr", n.Props[p]);
+        }
     }
     Key("children");
     // A hub's children are all written as its ports' nodes and further nodes.

@@ -100,10 +100,10 @@ def readme_txt():
 def entry(name, stamp):
     info = zipfile.ZipInfo(name, time.gmtime(max(stamp, DOS_EPOCH))[:6])
     info.compress_type = zipfile.ZIP_DEFLATED
-    # As Windows' own zip folders write them: made on MS-DOS, no attributes;
-    # nothing of the packing machine's file modes.
-    info.create_system = 0
-    info.external_attr = 0
+    # The same modes for every entry, not the packing machine's: readable by
+    # all where unzip applies them, ignored by Windows.
+    info.create_system = 3
+    info.external_attr = 0o100644 << 16
     return info
 
 

@@ -72,8 +72,18 @@ endif()
 # the compiler emits calls to them after it has decided what to keep.
 set_source_files_properties(${TARVEL_WIN_DIR}/Freestanding.cpp
     PROPERTIES COMPILE_OPTIONS "-fno-tree-loop-distribute-patterns;-fno-lto")
+# The version resource and the manifest take their numbers from the
+# project's version (VERSION); the manifest is made in the build tree, where
+# the resource compiler finds it through the include path.
+set(TARVEL_RC_VERSION
+    TARVEL_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
+    TARVEL_VERSION_MINOR=${PROJECT_VERSION_MINOR}
+    TARVEL_VERSION_BUILD=${PROJECT_VERSION_PATCH})
+set(TARVEL_RC_DIR ${CMAKE_BINARY_DIR}/rc)
+configure_file(${TARVEL_WIN_DIR}/tarvel.manifest.in ${TARVEL_RC_DIR}/tarvel.manifest @ONLY)
 set_source_files_properties(${TARVEL_WIN_DIR}/tarvel.rc ${TARVEL_WIN_DIR}/capture.rc
-    PROPERTIES OBJECT_DEPENDS ${TARVEL_WIN_DIR}/tarvel.manifest)
+    PROPERTIES OBJECT_DEPENDS "${TARVEL_RC_DIR}/tarvel.manifest;${TARVEL_WIN_DIR}/version.rh"
+               COMPILE_DEFINITIONS "${TARVEL_RC_VERSION}")
 
 # One exe, <name>.exe or <name>64.exe, from the given sources, its entry,
 # its resource file and the shared backend, with the same flags and layout
@@ -84,7 +94,8 @@ function(tarvel_windows_exe target name rc start)
     set_target_properties(${target} PROPERTIES
         OUTPUT_NAME ${name}${TARVEL_EXE_SUFFIX}
         LINK_DEPENDS ${TARVEL_WIN_DIR}/tarvel.ld)
-    target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR} ${TARVEL_WIN_DIR})
+    target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR} ${TARVEL_WIN_DIR}
+                               $<$<COMPILE_LANGUAGE:RC>:${TARVEL_RC_DIR}>)
     target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${TARVEL_WIN_FLAGS}>)
     target_link_options(${target} PRIVATE
         ${TARVEL_WIN_FLAGS}

@@ -19,6 +19,9 @@ RT_MANIFEST = 0x18
 HARDENING = {"DYNAMIC_BASE": 0x40, "NX_COMPAT": 0x100, "TERMINAL_SERVER_AWARE": 0x8000}
 HIGH_ENTROPY_VA = 0x20   # and for 64 bits, ASLR over the whole address space
 SCN_WRITE_EXECUTE = 0xA0000000   # a section with both is an injection target
+# The version the build gives the version resource: VERSION's three parts, revision 0.
+with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "VERSION")) as f:
+    VERSION = tuple(int(part) for part in f.read().split()[0].split(".")) + (0,)
 
 
 def objdump_p(objdump, exe):
@@ -81,8 +84,8 @@ def check_version(objdump, exe, description=None):
         return "no VS_FIXEDFILEINFO in the file"
     (_, _, file_ms, file_ls, prod_ms, prod_ls) = struct.unpack_from("<6I", data, at)
     got = (file_ms >> 16, file_ms & 0xFFFF, file_ls >> 16, file_ls & 0xFFFF)
-    if got != (1, 0, 0, 0):
-        return f"file version {got}, expected 1.0.0.0"
+    if got != VERSION:
+        return f"file version {got}, expected {VERSION}"
     if (prod_ms, prod_ls) != (file_ms, file_ls):
         return "product version differs from the file version"
     if description is not None and file_description(data) != description:

@@ -18,6 +18,11 @@ const char kUsage[] =
     "  tarvel-sim replays (to standard output when no file, or -, is given).\n"
     "  -mask  replaces serial numbers with placeholders\n";
 
+int Usage() {
+    printf("%s", kUsage);
+    return 2;
+}
+
 void WriteAll(HANDLE handle, const char* data, int length, bool& ok) {
     while (ok && length > 0) {
         DWORD written = 0;
@@ -78,14 +83,14 @@ int CaptureMain(int argc, char** argv) {
     const char* file = NULL;
     for (int i = 1; i < argc; i++) {
         const char* arg = argv[i];
+        if (arg[0] == 0) return Usage();  // no file has an empty name
         // '/' starts an option only when one follows: a path may begin with it.
         bool known = lstrcmpiA(arg + 1, "mask") == 0 || lstrcmpA(arg + 1, "?") == 0;
         bool option = (arg[0] == '-' && arg[1] != 0) || (arg[0] == '/' && known);
         if (option && lstrcmpiA(arg + 1, "mask") == 0) {
             mask = true;
         } else if (option || file) {
-            printf("%s", kUsage);
-            return 2;
+            return Usage();
         } else {
             file = arg;
         }
@@ -105,7 +110,8 @@ void CaptureEntry() {
     SetHeapHandle(GetProcessHeap());
     static char* args[kMaxArgs];
     int count = 0;
-    SplitCommandLine(count, args);
+    // A line too long to split may name a file that would be missed.
+    if (!SplitCommandLine(count, args)) ExitProcess(Usage());
     ExitProcess(CaptureMain(count, args));
 }
 

@@ -287,7 +287,13 @@ void MachineWriter::WriteNode(int node, bool ofHub) {
                                                         "driver"};
     for (int p = 0; p < kPropertyCount; p++) {
         json_.Key(kNames[p]);
-        TextOr("cr", n.Props[p]);
+        if (n.Props[p].Ok && n.Unterminated[p]) {
+            json_.Raw("{\"unterminated\": ");
+            String(n.Props[p]);
+            json_.Raw("}");
+        } else {
+            TextOr("cr", n.Props[p]);
+        }
     }
     json_.Key("children");
     // A hub's children are all written as its ports' nodes and further nodes.

@@ -61,12 +61,10 @@ int Placeholder(char* out, int i, const char* replaced, int length) {
 
 // Replaces serials in a text: in an ID or path, the parts between '\' and
 // '#' that equal one (the first `keep` parts of an instance ID stay); in a
-// name, each occurrence that stands as a word of its own.
-void MaskText(const Serials& s, Text& text, bool path, int keep) {
-    if (!text.Ok || text.Length == 0) return;
-    char* out = static_cast<char*>(Take(text.Length + s.Values.Count * 12 + 16));
+// name, each occurrence that stands as a word of its own. Without out it
+// only measures: a placeholder may be longer than the serial it replaces.
+int MaskInto(const Serials& s, const Text& text, bool path, int keep, char* out, bool& changed) {
     int used = 0, part = 0;
-    bool changed = false;
     for (int i = 0; i < text.Length;) {
         bool start = i == 0 || (path ? IsSeparator(text.Utf8[i - 1]) : !IsWordChar(text.Utf8[i - 1]));
         int hit = -1;
@@ -79,15 +77,30 @@ void MaskText(const Serials& s, Text& text, bool path, int keep) {
             if (end && SameNoCase(text.Utf8 + i, s.Values[k].Utf8, n)) hit = k;
         }
         if (hit >= 0) {
-            used += Placeholder(out + used, hit, text.Utf8 + i, s.Values[hit].Length);
+            char placeholder[32];
+            int length = Placeholder(placeholder, hit, text.Utf8 + i, s.Values[hit].Length);
+            if (out) MemMove(out + used, placeholder, length);
+            used += length;
             i += s.Values[hit].Length;
             changed = true;
             continue;
         }
         if (path && IsSeparator(text.Utf8[i])) part++;
-        out[used++] = text.Utf8[i++];
+        if (out) out[used] = text.Utf8[i];
+        used++;
+        i++;
     }
-    if (changed) text = Text{out, used, true, 0};
+    return used;
+}
+
+void MaskText(const Serials& s, Text& text, bool path, int keep) {
+    if (!text.Ok || text.Length == 0) return;
+    bool changed = false;
+    int length = MaskInto(s, text, path, keep, nullptr, changed);
+    if (!changed) return;
+    char* out = static_cast<char*>(Take(length + 1));
+    MaskInto(s, text, path, keep, out, changed);
+    text = Text{out, length, true, 0};
 }
 
 }  // namespace

@@ -6,6 +6,22 @@
 #include "capture/Texts.h"
 #include "runtime/CRTreplace.h"
 
+// Under AddressSanitizer the unused rest of a block is poisoned, so that a
+// piece written past its end is reported, not silently left for the next.
+#if defined(__SANITIZE_ADDRESS__)
+#define TARVEL_ARENA_POISON 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TARVEL_ARENA_POISON 1
+#endif
+#endif
+#ifdef TARVEL_ARENA_POISON
+#include <sanitizer/asan_interface.h>
+#else
+#define ASAN_POISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
+#define ASAN_UNPOISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
+#endif
+
 namespace tarvel::capture {
 
 namespace {
@@ -23,8 +39,8 @@ size_t Aligned(size_t size) { return (size + 15) & ~size_t(15); }
 
 }  // namespace
 
-void* Take(size_t size) {
-    size = Aligned(size ? size : 1);
+void* Take(size_t requested) {
+    size_t size = Aligned(requested ? requested : 1);
     const size_t head = Aligned(sizeof(Block));
     if (!Blocks || Blocks->Used + size > Blocks->Size) {
         size_t bytes = head + (size > kBlockSize ? size : kBlockSize);
@@ -33,15 +49,18 @@ void* Take(size_t size) {
         block->Used = head;
         block->Size = bytes;
         Blocks = block;
+        ASAN_POISON_MEMORY_REGION(reinterpret_cast<char*>(block) + head, bytes - head);
     }
     void* piece = reinterpret_cast<char*>(Blocks) + Blocks->Used;
     Blocks->Used += size;
+    ASAN_UNPOISON_MEMORY_REGION(piece, requested);
     return piece;
 }
 
 void ReleaseArena() {
     while (Blocks) {
         Block* next = Blocks->Next;
+        ASAN_UNPOISON_MEMORY_REGION(Blocks, Blocks->Size);
         HeapDelete(Blocks);
         Blocks = next;
     }

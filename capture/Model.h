@@ -48,6 +48,7 @@ struct Node {
     bool StatusOk;
     DWORD StatusCode, Status, Problem;
     Text Props[kPropertyCount];
+    bool Unterminated[kPropertyCount];  // stored without a terminator
     List<DEVINST> Children;
     bool ChildrenRead;
     int Hub;  // the hub whose own node this is, or -1

@@ -36,13 +36,19 @@ Text ReadId(Machine& m, DEVINST inst, char* area) {
     return AnsiText(m, area, int(low) - 1);
 }
 
-Text ReadProperty(DEVINST inst, ULONG code, WCHAR* area) {
+// The text of a property; unterminated is set when the returned bytes hold
+// no terminator (a value so stored), which the file must say to replay it.
+Text ReadProperty(DEVINST inst, ULONG code, WCHAR* area, bool& unterminated) {
     ULONG type = 0;
     ULONG length = kPropertyArea;
     CONFIGRET cr = CM_Get_DevNode_Registry_PropertyW(inst, code, &type, area, &length, 0);
     if (cr != CR_SUCCESS) return FailedText(cr);
     if (length > kPropertyArea) length = kPropertyArea;
-    return WideText(area, int(length / sizeof(WCHAR)));
+    int units = int(length / sizeof(WCHAR));
+    int end = 0;
+    while (end < units && area[end]) end++;
+    unterminated = end == units;
+    return WideText(area, units);
 }
 
 }  // namespace
@@ -68,7 +74,8 @@ int ReadNode(Machine& m, DEVINST inst) {
     n.Status = n.StatusOk ? status : 0;
     n.Problem = n.StatusOk ? problem : 0;
     for (int p = 0; p < kPropertyCount; p++)
-        n.Props[p] = ReadProperty(inst, kPropertyCodes[p], static_cast<WCHAR*>(area));
+        n.Props[p] = ReadProperty(inst, kPropertyCodes[p], static_cast<WCHAR*>(area),
+                                  n.Unterminated[p]);
     HeapDelete(area);
     return m.Nodes.Count - 1;
 }

@@ -139,11 +139,10 @@ void ReadConsole(Machine& m) {
                : !IsWindowVisible(window)      ? "hidden"
                : owner == GetCurrentProcessId() ? "own"
                                                 : "other";
-    // The program sets the same mode on its input.
-    c.Stdin = SetConsoleMode(GetStdHandle(STD_INPUT_HANDLE),
-                             ENABLE_PROCESSED_INPUT | ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT)
-                  ? "console"
-                  : "redirected";
+    // The program's SetConsoleMode on its input succeeds exactly where this
+    // does, and this leaves the user's console as it is.
+    DWORD mode = 0;
+    c.Stdin = GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) ? "console" : "redirected";
     CONSOLE_SCREEN_BUFFER_INFO screen;
     MemFill(&screen, 0, sizeof screen);
     c.ScreenOk = GetConsoleScreenBufferInfo(out, &screen) != FALSE;

@@ -54,7 +54,8 @@ void ReadAnsiChars() {
 // The length of a well-formed UTF-8 sequence at text, or 0.
 int Utf8Sequence(const BYTE* text, int left) {
     BYTE b = text[0];
-    int n = b >= 0xF0 && b <= 0xF4 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 && b < 0xE0 ? 2 : 0;
+    // 0xC0, 0xC1 and 0xF5 to 0xFF lead no well-formed sequence.
+    int n = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
     if (n == 0 || n > left) return 0;
     for (int i = 1; i < n; i++)
         if ((text[i] & 0xC0) != 0x80) return 0;

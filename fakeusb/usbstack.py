@@ -266,7 +266,9 @@ class Resolver:
             values["TarvelProblem"] = ("dword", number(given.get("problem", 0)))
         for key, stem in PROPERTIES.items():
             v = given.get(key, {"cr": CR_NO_SUCH_VALUE})
-            if isinstance(v, dict):
+            if isinstance(v, dict) and "unterminated" in v:
+                values["Tarvel" + stem] = ("unterminated", v["unterminated"])
+            elif isinstance(v, dict):
                 values["Tarvel" + stem + "Cr"] = ("dword", number(v["cr"]))
             else:
                 values["Tarvel" + stem] = ("sz", v)
@@ -300,6 +302,8 @@ def reg_value(name, kind, value):
         return '"%s"=dword:%08x' % (name, value & 0xFFFFFFFF)
     if kind == "sz":
         return '"%s"=hex(1):%s' % (name, reg_hex((value + "\0").encode("utf-16-le")))
+    if kind == "unterminated":  # a REG_SZ stored without its terminating zero
+        return '"%s"=hex(1):%s' % (name, reg_hex(value.encode("utf-16-le")))
     return '"%s"=hex:%s' % (name, reg_hex(value))
 
 

@@ -110,6 +110,11 @@ LoopBreak CheckLoop(const std::string& machine, std::vector<std::string> lines, 
     sim::Machine parsed;
     if (!sim::ParseMachine(captured, parsed, error))
         return {"the capture is refused: " + error, "", false};
+    // Masking writes texts longer than the ones it replaces.
+    std::string masked = CaptureMachine(machine, true, failed);
+    if (!failed.empty()) return {"the masked capture: " + failed, "", false};
+    if (!sim::ParseMachine(masked, parsed, error))
+        return {"the masked capture is refused: " + error, "", false};
     std::string again;
     LoopBreak broken = {"", SecondCaptureBreak(captured, again),
                         captured.find("in an order no machine file gives") != std::string::npos};

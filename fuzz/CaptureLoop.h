@@ -16,7 +16,7 @@ struct LoopBreak {
 // when the capture does not exit 0 or does not give back what it took.
 std::string CaptureMachine(const std::string& machine, bool mask, std::string& failed);
 
-// The capture parses; a second capture gives the same file (its notes may
+// The capture parses, and so does the masked one; a second capture gives the same file (its notes may
 // be fewer: an order or a name changed once is plain in the replay), or at
 // least replays alike; and each command line prints the same bytes with the
 // same exit code on M and on M'. The device-node numbers of the diagnostic lines are compared only

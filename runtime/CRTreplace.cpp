@@ -25,7 +25,8 @@ void ExpandNewlines(char* text) {
         area[out++] = text[i];
     }
     area[out] = 0;
-    MemCopyDwords(text, area, kPrintfBufferSize);
+    static_assert(kPrintfBufferSize % 4 == 0, "the copy below takes whole dwords only");
+    MemCopyWholeDwords(text, area, kPrintfBufferSize);
 }
 
 static int WriteText(char* text, const char* format, va_list args) {

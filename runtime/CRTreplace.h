@@ -17,7 +17,8 @@ void SetHeapHandle(HANDLE heap);
 
 void* MemFill(void* dst, int value, DWORD count);
 void* MemMove(void* dst, const void* src, DWORD count);
-void* MemCopyDwords(void* dst, const void* src, DWORD count);
+// Copies count / 4 whole dwords; the last count % 4 bytes are not copied.
+void* MemCopyWholeDwords(void* dst, const void* src, DWORD count);
 void ExpandNewlines(char* text);  // text is a kPrintfBufferSize buffer
 
 int printf(const char* format, ...);

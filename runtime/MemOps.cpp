@@ -32,7 +32,7 @@ void* MemMove(void* dst, const void* src, DWORD count) {
     return dst;
 }
 
-void* MemCopyDwords(void* dst, const void* src, DWORD count) {
+void* MemCopyWholeDwords(void* dst, const void* src, DWORD count) {
     BYTE* d = static_cast<BYTE*>(dst);
     const BYTE* s = static_cast<const BYTE*>(src);
     for (DWORD words = count / 4; words > 0; words--, d += 4, s += 4) {

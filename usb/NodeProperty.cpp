@@ -27,8 +27,10 @@ bool ReadNodeProperty(DEVINST node, ULONG property, char* field, int width) {
         FailureText(field, width, GetCrName(cr));
         return false;
     }
-    // A value that fills the buffer without a terminator is cut at its end.
-    WideToText(PropertyCodePage(), value, kPropertyBufferSize / sizeof(WCHAR), field, width);
+    // A registry text may be stored without its terminator: only the bytes
+    // the call returned are the value, the rest of the buffer is stale.
+    ULONG bytes = length < kPropertyBufferSize ? length : kPropertyBufferSize;
+    WideToText(PropertyCodePage(), value, int(bytes / sizeof(WCHAR)), field, width);
     return true;
 }
 

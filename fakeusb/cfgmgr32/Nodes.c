@@ -105,6 +105,11 @@ BOOL NodeReadDword(HKEY key, const WCHAR* name, DWORD* value) {
 }
 
 WCHAR* NodeReadText(HKEY key, const WCHAR* name) {
+    DWORD bytes;
+    return NodeReadStored(key, name, &bytes);
+}
+
+WCHAR* NodeReadStored(HKEY key, const WCHAR* name, DWORD* bytes) {
     DWORD type, size = 0;
     if (RegQueryValueExW(key, name, NULL, &type, NULL, &size) != ERROR_SUCCESS) return NULL;
     if (type != REG_SZ && type != REG_MULTI_SZ) return NULL;
@@ -116,6 +121,7 @@ WCHAR* NodeReadText(HKEY key, const WCHAR* name) {
         NodeFree(text);
         return NULL;
     }
+    *bytes = size;
     return text;
 }
 

@@ -25,6 +25,8 @@ BOOL NodeReadDword(HKEY key, const WCHAR* name, DWORD* value);
 // A REG_SZ or REG_MULTI_SZ value in a buffer of the process heap, always
 // ended by two zero characters; null when absent. Free with NodeFree.
 WCHAR* NodeReadText(HKEY key, const WCHAR* name);
+// The same, and in *bytes the size of the data as stored.
+WCHAR* NodeReadStored(HKEY key, const WCHAR* name, DWORD* bytes);
 void NodeFree(void* block);
 
 // Whether the driver recorded this node (its status, or a status failure).

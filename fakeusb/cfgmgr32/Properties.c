@@ -34,13 +34,29 @@ static CONFIGRET AnswerText(const WCHAR* text, PULONG type, PVOID buffer, PULONG
     return CR_SUCCESS;
 }
 
+// A text stored without its terminator comes back as stored: exactly its
+// bytes, nothing written after them, as Windows answers it.
+static CONFIGRET AnswerUnterminated(const WCHAR* text, DWORD bytes, PULONG type, PVOID buffer,
+                                    PULONG length) {
+    ULONG room = *length;
+    *length = bytes;
+    if (!buffer || room < bytes) return CR_BUFFER_SMALL;
+    for (DWORD i = 0; i < bytes; i++) ((BYTE*)buffer)[i] = ((const BYTE*)text)[i];  // no C runtime
+    if (type) *type = REG_SZ;
+    return CR_SUCCESS;
+}
+
 static CONFIGRET AnswerRecorded(HKEY key, const RecordedProperty* recorded, PULONG type,
                                 PVOID buffer, PULONG length) {
     DWORD failure = 0;
     if (NodeReadDword(key, recorded->Failure, &failure) && failure) return failure;
-    WCHAR* text = NodeReadText(key, recorded->Value);
+    DWORD bytes = 0;
+    WCHAR* text = NodeReadStored(key, recorded->Value, &bytes);
     if (!text) return CR_NO_SUCH_VALUE;
-    CONFIGRET result = AnswerText(text, type, buffer, length);
+    DWORD units = bytes / sizeof(WCHAR);
+    BOOL terminated = units > 0 && NodeTextLength(text) < (int)units;
+    CONFIGRET result = terminated ? AnswerText(text, type, buffer, length)
+                                  : AnswerUnterminated(text, units * sizeof(WCHAR), type, buffer, length);
     NodeFree(text);
     return result;
 }

@@ -3,7 +3,8 @@
 //                                installs tarvelusb.sys for it, as Wine's own
 //                                wineboot installs its bus drivers
 //   tarvelctl wait <gen> <ms>    waits until the driver has started every node
-//                                of the topology with generation <gen>
+//                                of the topology with generation <gen>; fails
+//                                at once when it could not record one
 //   tarvelctl hold               never returns: while it runs, the session and
 //                                with it the driver stay loaded
 // Exit code 0 on success; a line on stderr and 1 otherwise.
@@ -58,6 +59,11 @@ static DWORD ReadDword(const char* name) {
 static int Wait(DWORD generation, DWORD timeoutMs) {
     DWORD start = GetTickCount();
     while (ReadDword("Ready") != generation) {
+        if (ReadDword("Failed") == generation) {
+            fprintf(stderr, "tarvelctl: the driver could not record every node of generation %lu "
+                            "(WINEDEBUG=+debugstr names it)\n", generation);
+            return 1;
+        }
         if (GetTickCount() - start > timeoutMs) {
             fprintf(stderr, "tarvelctl: generation %lu not ready after %lu ms: %ld of %ld nodes started\n",
                     generation, timeoutMs, (long)ReadDword("Started"), (long)ReadDword("Nodes"));

@@ -19,12 +19,16 @@ HANDLE const kStdErr = (HANDLE)(uintptr_t)0x58;
 HWND const kConsoleWindow = (HWND)(uintptr_t)0x000A0B2C;
 const DWORD kOtherProcessId = 0x1A2C;
 const DWORD kConsoleThreadId = 0x2B3C;
+// The input mode a console starts with on Windows 10: the program's own
+// mode (7) plus mouse, insert, quick edit, extended flags and auto position.
+const DWORD kStartInputMode = 0x01F7;
 
 struct ConsoleState {
     size_t batch = 0;    // the next input batch
     size_t record = 0;   // the next record in it
     std::vector<PHANDLER_ROUTINE> handlers;
     bool ignoreCtrlC = false;
+    DWORD inputMode = kStartInputMode;
 };
 
 ConsoleState& C() {
@@ -77,7 +81,10 @@ void ResetConsole() {
     C().record = 0;
     C().handlers.clear();
     C().ignoreCtrlC = false;
+    C().inputMode = kStartInputMode;
 }
+
+DWORD ConsoleInputMode() { return C().inputMode; }
 
 bool RaiseCtrlEvent(unsigned type) {
     if (type == CTRL_C_EVENT && C().ignoreCtrlC) return true;
@@ -150,7 +157,17 @@ BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add) {
     return FALSE;
 }
 
-BOOL SetConsoleMode(HANDLE console, DWORD) { return StdinIsConsole(console) ? TRUE : FALSE; }
+BOOL SetConsoleMode(HANDLE console, DWORD mode) {
+    if (!StdinIsConsole(console)) return FALSE;
+    sim::C().inputMode = mode;
+    return TRUE;
+}
+
+BOOL GetConsoleMode(HANDLE console, LPDWORD mode) {
+    if (!StdinIsConsole(console) || !mode) return FALSE;
+    *mode = sim::C().inputMode;
+    return TRUE;
+}
 
 BOOL GetConsoleScreenBufferInfo(HANDLE console, CONSOLE_SCREEN_BUFFER_INFO* info) {
     const auto& attributes = Current().console.screen_attributes;

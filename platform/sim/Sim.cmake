@@ -29,6 +29,14 @@ target_compile_options(tarvel_sim PRIVATE -Wall -Wextra)
 add_library(tarvel_program STATIC ${TARVEL_PROGRAM_SOURCES})
 target_include_directories(tarvel_program PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_options(tarvel_program PRIVATE ${TARVEL_PROGRAM_FLAGS})
+# A stack area on Windows holds what earlier calls left there, rarely zeroes:
+# fill the program's uninitialised locals with a pattern, so that a read of
+# bytes no call has written shows in every test.
+include(CheckCXXCompilerFlag)
+check_cxx_compiler_flag(-ftrivial-auto-var-init=pattern TARVEL_HAS_PATTERN_INIT)
+if(TARVEL_HAS_PATTERN_INIT)
+    target_compile_options(tarvel_program PRIVATE -ftrivial-auto-var-init=pattern)
+endif()
 target_link_libraries(tarvel_program PUBLIC tarvel_sim)
 
 add_executable(tarvel-sim ${CMAKE_SOURCE_DIR}/platform/sim/SimMain.cpp

@@ -43,6 +43,9 @@ size_t LiveUsbHandles();
 // LoadLibraryA calls not yet matched by FreeLibrary.
 int LiveLibraryReferences();
 
+// The mode of the console's input, as SetConsoleMode last left it.
+uint32_t ConsoleInputMode();
+
 // Delivers a console control event (CTRL_C_EVENT ...) to the installed
 // handlers, the last installed first; true when one of them handled it.
 bool RaiseCtrlEvent(unsigned type);

@@ -13,6 +13,7 @@ struct UsbText {
     bool ok = true;
     std::string text;  // UTF-8
     uint32_t code = 0;  // CONFIGRET or Win32 error when !ok
+    bool terminated = true;  // false: a node property stored without its terminator
 };
 
 // One device node. Named nodes are numbered 1, 2, ... in file order; the

@@ -95,7 +95,9 @@ CONFIGRET CM_Get_DevNode_Registry_PropertyW(DEVINST node, ULONG property, PULONG
     if (!value) return CR_NO_SUCH_VALUE;
     if (!value->ok) return value->code;
     std::u16string wide = sim::Utf16(value->text);
-    ULONG bytes = ULONG((wide.size() + 1) * sizeof(char16_t));
+    // Exactly the stored bytes: a value stored without its terminator comes
+    // back without one, and the rest of the caller's area stays as it was.
+    ULONG bytes = ULONG((wide.size() + (value->terminated ? 1 : 0)) * sizeof(char16_t));
     if (bytes > kMaxProperty || bytes > *length) {
         *length = bytes;
         return CR_BUFFER_SMALL;

@@ -93,6 +93,20 @@ bool JsonReader::TextOrCr(const json& j, const char* key, const std::string& pat
     return Code(v["cr"], at + ".cr", out.code);
 }
 
+bool JsonReader::PropertyText(const json& j, const char* key, const std::string& path,
+                              UsbText& out) {
+    if (!j.contains(key)) return true;
+    const json& v = j[key];
+    if (!v.is_object() || v.size() != 1 || !v.contains("unterminated"))
+        return TextOrCr(j, key, path, out);
+    if (!v["unterminated"].is_string()) {
+        error_ = path + "." + key + ".unterminated: expected a text";
+        return false;
+    }
+    out = {true, v["unterminated"].get<std::string>(), 0, false};
+    return true;
+}
+
 bool JsonReader::Code(const json& j, const std::string& path, uint32_t& out) {
     uint32_t code = 0;
     if (!Value(j, path, 0xFFFFFFFF, code)) return false;

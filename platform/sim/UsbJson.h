@@ -33,6 +33,9 @@ public:
     // A text, or {"cr": N} for a failure with CONFIGRET N.
     bool TextOrCr(const nlohmann::json& j, const char* key, const std::string& path,
                   UsbText& out);
+    // A node property: as TextOrCr, or {"unterminated": TEXT}.
+    bool PropertyText(const nlohmann::json& j, const char* key, const std::string& path,
+                      UsbText& out);
 
     // A failure code: a number other than 0.
     bool Code(const nlohmann::json& j, const std::string& path, uint32_t& out);

@@ -321,10 +321,10 @@ uint32_t UsbParser::Node(const json& j, const std::string& path, UsbNode node) {
                               "description", "location", "driver", "children"};
         if (!r_.Object(j, path, keys)) return 0;
         if (!r_.TextOrCr(j, "instance_id", path, node.instance_id) ||
-            !r_.TextOrCr(j, "friendly_name", path, node.friendly_name) ||
-            !r_.TextOrCr(j, "description", path, node.description) ||
-            !r_.TextOrCr(j, "location", path, node.location) ||
-            !r_.TextOrCr(j, "driver", path, node.driver) ||
+            !r_.PropertyText(j, "friendly_name", path, node.friendly_name) ||
+            !r_.PropertyText(j, "description", path, node.description) ||
+            !r_.PropertyText(j, "location", path, node.location) ||
+            !r_.PropertyText(j, "driver", path, node.driver) ||
             !r_.Number(j, "problem", path, 0xFFFFFFFF, node.problem) ||
             !r_.Number(j, "children", path, 0xFFFF, node.children)) {
             return 0;

@@ -47,6 +47,7 @@ UINT GetACP();
 UINT GetConsoleOutputCP();
 BOOL GetCPInfoExA(UINT codePage, DWORD flags, LPCPINFOEXA info);
 BOOL SetConsoleMode(HANDLE console, DWORD mode);
+BOOL GetConsoleMode(HANDLE console, LPDWORD mode);
 BOOL GetConsoleScreenBufferInfo(HANDLE console, CONSOLE_SCREEN_BUFFER_INFO* info);
 HWND GetConsoleWindow();
 BOOL FlushConsoleInputBuffer(HANDLE input);

@@ -44,7 +44,11 @@ set(TARVEL_WIN_FLAGS
     -fstack-clash-protection
     --param=stack-clash-protection-guard-size=12   # one 4 KiB guard page
     -ffunction-sections
-    -fno-ident)
+    -fno-ident
+    # __FILE__ names a source by its place in the tree, not on the builder's
+    # disk: the exe carries no path of the machine that built it.
+    -ffile-prefix-map=${CMAKE_SOURCE_DIR}/=
+    -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
 # No -fdata-sections: with it, gcc for PE puts each zero-initialised
 # variable in a .data$NAME section of its own, which the linker lays out
 # in .data as file bytes; without it they share .bss and cost none.
@@ -68,8 +72,18 @@ endif()
 # the compiler emits calls to them after it has decided what to keep.
 set_source_files_properties(${TARVEL_WIN_DIR}/Freestanding.cpp
     PROPERTIES COMPILE_OPTIONS "-fno-tree-loop-distribute-patterns;-fno-lto")
+# The version resource and the manifest take their numbers from the
+# project's version (VERSION); the manifest is made in the build tree, where
+# the resource compiler finds it through the include path.
+set(TARVEL_RC_VERSION
+    TARVEL_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
+    TARVEL_VERSION_MINOR=${PROJECT_VERSION_MINOR}
+    TARVEL_VERSION_BUILD=${PROJECT_VERSION_PATCH})
+set(TARVEL_RC_DIR ${CMAKE_BINARY_DIR}/rc)
+configure_file(${TARVEL_WIN_DIR}/tarvel.manifest.in ${TARVEL_RC_DIR}/tarvel.manifest @ONLY)
 set_source_files_properties(${TARVEL_WIN_DIR}/tarvel.rc ${TARVEL_WIN_DIR}/capture.rc
-    PROPERTIES OBJECT_DEPENDS ${TARVEL_WIN_DIR}/tarvel.manifest)
+    PROPERTIES OBJECT_DEPENDS "${TARVEL_RC_DIR}/tarvel.manifest;${TARVEL_WIN_DIR}/version.rh"
+               COMPILE_DEFINITIONS "${TARVEL_RC_VERSION}")
 
 # One exe, <name>.exe or <name>64.exe, from the given sources, its entry,
 # its resource file and the shared backend, with the same flags and layout
@@ -80,7 +94,8 @@ function(tarvel_windows_exe target name rc start)
     set_target_properties(${target} PROPERTIES
         OUTPUT_NAME ${name}${TARVEL_EXE_SUFFIX}
         LINK_DEPENDS ${TARVEL_WIN_DIR}/tarvel.ld)
-    target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR} ${TARVEL_WIN_DIR})
+    target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR} ${TARVEL_WIN_DIR}
+                               $<$<COMPILE_LANGUAGE:RC>:${TARVEL_RC_DIR}>)
     target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${TARVEL_WIN_FLAGS}>)
     target_link_options(${target} PRIVATE
         ${TARVEL_WIN_FLAGS}
@@ -88,12 +103,15 @@ function(tarvel_windows_exe target name rc start)
         -Wl,--subsystem,console
         -Wl,-e,${TARVEL_ENTRY}
         -Wl,--gc-sections
-        -Wl,-T,${TARVEL_WIN_DIR}/tarvel.ld
+        # Not -Wl,-T,PATH: a comma in the checkout's path would split it.
+        "SHELL:-Xlinker -T -Xlinker \"${TARVEL_WIN_DIR}/tarvel.ld\""
         # Load anywhere (ASLR), no execution from data pages (DEP), no
         # compatibility shims on a terminal server.
         -Wl,--dynamicbase
         -Wl,--nxcompat
         -Wl,--tsaware
+        # A fixed time stamp: two builds of one commit are the same bytes.
+        -Wl,--no-insert-timestamp
         "SHELL:-Xlinker --stack -Xlinker ${TARVEL_STACK_SIZE}"
         -s)
     if(CMAKE_SIZEOF_VOID_P EQUAL 8)

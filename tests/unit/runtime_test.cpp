@@ -127,6 +127,9 @@ TEST(MemOps, FillMoveAndClamp) {
     char up[] = "abcdefghij";
     MemMove(up + 3, up, 5);  // overlapping upwards: copied from the end
     EXPECT_STREQ(up, "abcabcdeij");
+    char words[] = "abcdefghij";
+    MemCopyWholeDwords(words, "0123456789", 10);  // the two bytes past the last dword stay
+    EXPECT_STREQ(words, "01234567ij");
     int v = -2;
     EXPECT_EQ(ClampInt(v, 0, 3), 0);
     EXPECT_EQ(ClampInt(v, 5, 1), 1);  // crossed bounds: the upper one wins

@@ -155,7 +155,7 @@ def empty_server_record(prefix):
     in which Debian's Wine fails to start a program."""
     path = os.path.join(prefix, "wineserver")
     if not os.path.exists(path):
-        print("This Wine keeps no record of its server directory in the prefix: skipped.")
+        print("SKIPPED: this Wine keeps no record of its server directory in the prefix")
         sys.exit(77)
     os.chmod(path, 0o600)
     open(path, "w").close()

@@ -4,7 +4,9 @@ version resource and manifest, its header's protections.
 
 usage: exe_check.py OBJDUMP EXE CHECK [ARG]
   CHECK is imports | size MAX | version [DESCRIPTION] | manifest | header 32|64
+        | reproducible DIR... (DIRs: the trees the exe was built from and in)
 """
+import os
 import re
 import struct
 import subprocess
@@ -17,6 +19,9 @@ RT_MANIFEST = 0x18
 HARDENING = {"DYNAMIC_BASE": 0x40, "NX_COMPAT": 0x100, "TERMINAL_SERVER_AWARE": 0x8000}
 HIGH_ENTROPY_VA = 0x20   # and for 64 bits, ASLR over the whole address space
 SCN_WRITE_EXECUTE = 0xA0000000   # a section with both is an injection target
+# The version the build gives the version resource: VERSION's three parts, revision 0.
+with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "VERSION")) as f:
+    VERSION = tuple(int(part) for part in f.read().split()[0].split(".")) + (0,)
 
 
 def objdump_p(objdump, exe):
@@ -79,8 +84,8 @@ def check_version(objdump, exe, description=None):
         return "no VS_FIXEDFILEINFO in the file"
     (_, _, file_ms, file_ls, prod_ms, prod_ls) = struct.unpack_from("<6I", data, at)
     got = (file_ms >> 16, file_ms & 0xFFFF, file_ls >> 16, file_ls & 0xFFFF)
-    if got != (1, 0, 0, 0):
-        return f"file version {got}, expected 1.0.0.0"
+    if got != VERSION:
+        return f"file version {got}, expected {VERSION}"
     if (prod_ms, prod_ls) != (file_ms, file_ls):
         return "product version differs from the file version"
     if description is not None and file_description(data) != description:
@@ -124,6 +129,26 @@ def check_header(exe, bits):
     return None
 
 
+def check_reproducible(exe, dirs):
+    """Nothing in the file that differs between two builds of one commit:
+    no time stamp, no path of the build machine."""
+    data = open(exe, "rb").read()
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    stamp = struct.unpack_from("<I", data, pe + 8)[0]
+    if stamp:
+        return f"link time stamp {stamp:#x}, expected 0"
+    for d in dirs:
+        d = os.path.abspath(d)
+        for form in (d.encode(), d.encode("utf-16-le")):
+            if form in data:
+                return f"holds the path {d}"
+    # Any other absolute path of a source, such as one made by __FILE__.
+    m = re.search(rb"(?<![\w:./])/(?:[\w .+-]+/)+[\w.+-]+\.(?:c|cc|cpp|h|rc)\b", data)
+    if m:
+        return f"holds the path {m.group().decode()}"
+    return None
+
+
 def main(argv):
     objdump, exe, check = argv[1:4]
     if check == "imports":
@@ -136,6 +161,8 @@ def main(argv):
         error = check_manifest(objdump, exe)
     elif check == "header":
         error = check_header(exe, argv[4])
+    elif check == "reproducible":
+        error = check_reproducible(exe, argv[4:])
     else:
         error = f"unknown check {check}"
     if error:

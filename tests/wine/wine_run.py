@@ -58,14 +58,53 @@ def show(data):
     return repr(data)[2:-1]
 
 
+def app_overrides(exe, disabled):
+    """The registry key of Wine's DLL overrides for this exe's file name
+    alone, and the arguments of `reg` that set each DLL to disabled. The
+    whole command's WINEDLLOVERRIDES would also reach Wine's launcher,
+    which starts a 32-bit exe and itself needs user32."""
+    key = "HKCU\\Software\\Wine\\AppDefaults\\" + os.path.basename(exe) + "\\DllOverrides"
+    return key, [["reg", "add", key, "/v", dll, "/d", "", "/f"] for dll in disabled.split(",")]
+
+
+def loads_in_exe(err, exe):
+    """The modules loaded on the exe's own thread, from Wine's +loaddll
+    trace: every line of that thread after the line that loads the exe."""
+    lines = err.decode(errors="replace").splitlines()
+    name = "\\" + os.path.basename(exe).lower() + '"'
+    starts = [line.split(":", 1)[0] for line in lines
+              if ":loaddll:" in line and "Loaded L" in line and name in line.lower()]
+    if not starts:
+        return None
+    return [line.lower() for line in lines
+            if line.startswith(starts[0] + ":") and ":loaddll:" in line and "Loaded L" in line]
+
+
 def run(wine, prefix, exe, case):
     args, expected, expected_exit, *disabled = CASES[case]
     if usbstack.is_win32(exe):
         expected = expected.replace(b" (x64) ", b" (Win32) ")
-    env = usbstack.wine_env(prefix, f";{disabled[0]}=d" if disabled else "")
+    env = usbstack.wine_env(prefix)
     usbstack.check_win32(wine, prefix, exe, env)
-    code, out, err = usbstack.run_started(wine, prefix, [wine, exe] + args, env, 60)
     errors = []
+    if disabled:
+        key, adds = app_overrides(exe, disabled[0])
+        for add in adds:
+            usbstack.wine_call(wine, prefix, add)
+        env["WINEDEBUG"] = "-all,+loaddll"
+    try:
+        code, out, err = usbstack.run_started(wine, prefix, [wine, exe] + args, env, 60)
+    finally:
+        if disabled:
+            usbstack.wine_call(wine, prefix, ["reg", "delete", key, "/f"])
+    if disabled:
+        # The case proves something only if the exe itself ran without them.
+        loads = loads_in_exe(err, exe)
+        if loads is None:
+            errors.append(f"{os.path.basename(exe)} never started")
+        for dll in disabled[0].split(",") if loads else []:
+            if any("\\" + dll + '.dll"' in line for line in loads):
+                errors.append(f"{dll}.dll was loaded although disabled")
     if code != expected_exit:
         errors.append(f"exit code {code}, expected {expected_exit}")
     if out.replace(b"\r\n", b"").count(b"\n"):

@@ -1,0 +1,93 @@
+#!/usr/bin/env python3
+"""Checks of the release zip that scripts/release/package.py made from the
+exes given to the build, the ones the Wine tests run.
+
+usage: zip_check.py CHECK ZIP TARVEL32 TARVEL64 CAPTURE32 CAPTURE64
+  CHECK is entries | sums | exes | readme
+"""
+import hashlib
+import os
+import re
+import sys
+import zipfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+ENTRIES = read(os.path.join(HERE, "entries.txt")).decode().split()
+EXE_NAMES = ENTRIES[:4]
+
+
+def check_entries(z, exes):
+    names = [i.filename for i in z.infolist()]
+    if names != ENTRIES:
+        return f"entries {names}, expected {ENTRIES}"
+    # Attributes or times that differ between entries come from the machine.
+    if len({(i.date_time, i.create_system, i.external_attr) for i in z.infolist()}) != 1:
+        return "the entries differ in time or attributes"
+    return None
+
+
+def check_sums(z, exes):
+    lines = z.read("SHA256SUMS").decode("ascii").split("\n")
+    if lines[-1] != "":
+        return "SHA256SUMS does not end in a line end"
+    listed = [re.fullmatch(r"([0-9a-f]{64})  (\S+)", line) for line in lines[:-1]]
+    if None in listed or [m[2] for m in listed] != EXE_NAMES:
+        return f"SHA256SUMS is not one line '<sum>  <name>' for each of {EXE_NAMES}"
+    for m in listed:
+        if hashlib.sha256(z.read(m[2])).hexdigest() != m[1]:
+            return f"the sum of {m[2]} differs from its line"
+    return None
+
+
+def check_exes(z, exes):
+    for name, path in zip(EXE_NAMES, exes):
+        if z.read(name) != read(path):
+            return f"{name} in the zip is not {path}"
+    return None
+
+
+def exit_code_rows(markdown):
+    """README.md's exit-code table, as 'code meaning' texts."""
+    at = markdown.index("| code | meaning |")
+    rows = []
+    for line in markdown[at:].split("\n")[2:]:
+        if not line.startswith("|"):
+            break
+        rows.append(" ".join(c.strip().replace("`", "") for c in line.strip("|").split("|")))
+    return rows
+
+
+def check_readme(z, exes):
+    text = z.read("README.txt")
+    if re.search(rb"\r(?!\n)|(?<!\r)\n", text) or not text.endswith(b"\r\n"):
+        return "README.txt has a line end other than CR LF"
+    if read(os.path.join(ROOT, "tests", "golden", "out", "usage.txt")) not in text:
+        return "README.txt lacks the usage text as tarvel -? prints it"
+    # The table's rows, in order, with nothing between them; wrapping aside.
+    flat = " ".join(text.decode("ascii").split())
+    table = " ".join(exit_code_rows(read(os.path.join(ROOT, "README.md")).decode()))
+    if " ".join(table.split()) not in flat:
+        return "README.txt lacks README.md's exit-code table"
+    return None
+
+
+def main(argv):
+    check, path, exes = argv[1], argv[2], argv[3:7]
+    with zipfile.ZipFile(path) as z:
+        error = globals()[f"check_{check}"](z, exes)
+    if error:
+        print(f"{path}: {error}")
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

@@ -5,12 +5,15 @@ hubs and devices, the stand-in cfgmgr32.dll answers the device-node queries
 (fakeusb/README.md).
 
     usbstack.py [--wine W] [--stack DIR] [--stack32 DIR] PREFIX make
-    usbstack.py [--wine W] PREFIX load MACHINE.json
+    usbstack.py [--wine W] [--machine-tool T] PREFIX load MACHINE.json
     usbstack.py [--wine W] PREFIX run EXE [ARG ...]
     usbstack.py [--wine W] PREFIX shutdown
-    usbstack.py [--wine W] [--stack DIR] [--stack32 DIR] PREFIX one MACHINE.json EXE [ARG ...]
+    usbstack.py [--wine W] [--stack DIR] [--stack32 DIR] [--machine-tool T]
+                PREFIX one MACHINE.json EXE [ARG ...]
 
 `run` and `one` write the program's exact stdout and exit with its code.
+The machine file is read by tarvel-machine (T, default that of build/linux),
+the simulator's own parser, which fills in every default.
 """
 import argparse
 import functools
@@ -31,12 +34,12 @@ ROOT = os.path.dirname(HERE)
 DEFAULT_WINE = "/usr/lib/wine/wine64"
 DEFAULT_STACK = os.path.join(ROOT, "build", "win64", "fakeusb")
 DEFAULT_STACK32 = os.path.join(ROOT, "build", "win32", "fakeusb")  # its stand-in only
+DEFAULT_MACHINE_TOOL = os.path.join(ROOT, "build", "linux", "tarvel-machine")
 
 PARAMETERS_KEY = r"System\CurrentControlSet\Services\tarvelusb\Parameters"
 REGISTRY_FILES = ("system.reg", "user.reg", "userdef.reg")
 HOLDERS = {}  # prefix -> the tarvelctl hold process this process started
 HUB_GUID = "{f18a0e88-c30c-11d0-8815-00a0c906bed8}"
-CR_NO_SUCH_VALUE = 0x25
 # Node properties: machine key -> the value stem the stand-in reads.
 PROPERTIES = {"friendly_name": "FriendlyName", "description": "DeviceDesc",
               "location": "Location", "driver": "Driver"}
@@ -46,62 +49,97 @@ class Unexpressible(Exception):
     """The machine uses something a driver under Wine cannot answer."""
 
 
-# ---- the machine's usb section, resolved as the simulator resolves it ----
+# ---- the machine as the simulated machine plays it ----
 
-def number(value):
-    return int(value, 16) if isinstance(value, str) else int(value)
+def resolved_machine(path, tool=DEFAULT_MACHINE_TOOL):
+    """The machine file resolved by the simulator's own parser (tarvel-machine
+    resolve): every default filled in, hubs and nodes numbered, parents
+    linked. The harness copies no default of the format."""
+    done = subprocess.run([tool, "resolve", path], capture_output=True)
+    if done.returncode != 0:
+        raise RuntimeError(f"{os.path.basename(tool)} refused the machine: "
+                           f"{done.stderr.decode(errors='replace').strip()}")
+    return json.loads(done.stdout)
 
 
-class Resolver:
-    """Walks a usb section in file order, filling every default and numbering
-    hubs, ports and nodes exactly as the simulated machine does, and yields
-    the flat topology the driver reads."""
+class Topology:
+    """The resolved usb section as the driver gets it: the nodes Wine makes,
+    numbered from 0 in DEVINST order, and the refusals of what a driver
+    under Wine cannot answer."""
 
-    def __init__(self):
-        self.controllers, self.hubs, self.nodes = [], [], []
-        self.listed_ports = 0
+    def __init__(self, usb):
+        self.controllers, self.hubs = usb["controllers"], usb["hubs"]
         self.problems = []
-
-    def refuse(self, path, why):
-        self.problems.append(f"{path}: {why}")
-
-    def resolve(self, usb):
+        # A node's anonymous children are seen only under a hub, where they
+        # join its child list; only those are made.
+        hub_nodes = {h["node"] for h in self.hubs if h["node"]}
+        made = [n for n in usb["nodes"] if not n["anonymous"] or n["parent"] in hub_nodes]
+        self.index = {n["devinst"]: i for i, n in enumerate(made)}
+        self.nodes = [self.node(n) for n in made]
+        for i, c in enumerate(self.controllers):
+            self.nodes[self.index[c["node"]]]["controller"] = i
+            # Never shown; zero-padded so that Wine, which orders the
+            # interface set by path, keeps the controllers in file order.
+            n = self.nodes[self.index[c["node"]]]
+            n["instance_id"] = re.sub(r"\d+$", lambda m: "%03d" % int(m.group()), n["instance_id"])
+            if not c["detail"]:
+                self.refuse(c["at"] + ".detail", "every interface detail can be read")
+        for i, h in enumerate(self.hubs):
+            if h["node"]:
+                self.nodes[self.index[h["node"]]]["hub"] = i
+            if "\\" in h["name"] or "/" in h["name"]:
+                self.refuse(h["at"] + ".name", "Wine reads a slash in \\\\.\\<name> as a path")
+            if not h["interface_detail"]:
+                self.refuse(h["at"] + ".interface_detail", "every interface detail can be read")
+            for p in h["connections"]:
+                if isinstance(p["driver_key"], dict) and p["driver_key"]["error"] > 0xFFFF:
+                    # The driver carries the error as the NTSTATUS 0xC007xxxx.
+                    self.refuse(p["at"] + ".driver_key",
+                                "Wine passes on Win32 errors up to 0xFFFF only")
         for key in ("controller_set", "hub_set"):
-            if usb.get(key, "ok") != "ok":
+            if usb[key] != "ok":
                 self.refuse(f"usb.{key}", "a set that fails")
-        if "hub_set_order" in usb:
-            self.refuse("usb.hub_set_order", "Wine orders the hub set itself")
-        for i, c in enumerate(usb.get("controllers", [])):
-            self.controller(c, f"usb.controllers[{i}]", i)
-        self.anonymous_children()
         seen = {}
         for n in self.nodes:
             key = n["instance_id"].upper()
             if key in seen:
-                self.refuse(n["path"], f"instance ID {n['instance_id']} is also {seen[key]}'s")
-            seen[key] = n["path"]
+                self.refuse(n["at"], f"instance ID {n['instance_id']} is also {seen[key]}'s")
+            seen[key] = n["at"]
         self.check_hub_paths()
-        self.check_hub_set_order()
+        self.check_hub_set_order(usb["hub_set_order"])
+
+    def playable(self):
         if self.problems:
             raise Unexpressible("; ".join(self.problems))
         return self
 
-    def anonymous_children(self):
-        """A node's `children` are numbered after every named node. Only a
-        hub's are seen (they are in its child list, after the named ones),
-        so only those are made."""
-        named = len(self.nodes)
-        next_number = named + 1
-        for n in self.nodes[:named]:
-            first, next_number = next_number, next_number + n["children"]
-            if n["hub"] is None:
-                continue
-            for number_ in range(first, first + n["children"]):
-                child = self.node(None, n["path"] + ".children", {
-                    "instance_id": "USB\\VID_0000&PID_0000\\X%d" % number_,
-                    "description": "USB Device", "friendly_name": {"cr": CR_NO_SUCH_VALUE},
-                    "location": {"cr": CR_NO_SUCH_VALUE}, "driver": {"cr": CR_NO_SUCH_VALUE}})
-                child["parent"] = n["index"]
+    def refuse(self, path, why):
+        self.problems.append(f"{path}: {why}")
+
+    def node(self, n):
+        entry = {"at": n["at"], "parent": self.index.get(n["parent"]), "controller": None,
+                 "hub": None, "instance_id": n["instance_id"]}
+        if isinstance(n["instance_id"], dict):
+            self.refuse(n["at"] + ".instance_id", "a node under Wine always has an instance ID")
+            entry["instance_id"] = "TARVEL\\UNREADABLE\\%d" % n["devinst"]
+        if len(entry["instance_id"]) >= 200:
+            self.refuse(n["at"] + ".instance_id", "Wine takes no device with an ID this long")
+        values = {}
+        if isinstance(n["status"], dict):
+            values["TarvelStatusCr"] = ("dword", n["status"]["cr"])
+        else:
+            values["TarvelStatus"] = ("dword", n["status"])
+            values["TarvelProblem"] = ("dword", n["problem"])
+        for key, stem in PROPERTIES.items():
+            v = n[key]
+            if isinstance(v, dict) and "unterminated" in v:
+                values["Tarvel" + stem] = ("unterminated", v["unterminated"])
+            elif isinstance(v, dict):
+                values["Tarvel" + stem + "Cr"] = ("dword", v["cr"])
+            else:
+                values["Tarvel" + stem] = ("sz", v)
+        entry["values"] = values
+        return entry
 
     def check_hub_paths(self):
         """Wine makes a hub's interface path from its node's instance ID. Where
@@ -111,170 +149,47 @@ class Resolver:
                   if n["parent"] is not None and self.nodes[n["parent"]]["hub"] is not None]
         drivers = {n["values"].get("TarvelDriver", (0, None))[1] for n in listed}
         for h in self.hubs:
-            if h["node"] is None:
+            if not h["node"]:
                 continue
-            wine = self.nodes[h["node"]]["instance_id"].replace("\\", "#") + "#" + HUB_GUID
+            wine = self.nodes[self.index[h["node"]]]["instance_id"].replace("\\", "#") + "#" + HUB_GUID
             if h["interface_path"][4:].upper() == wine.upper():
                 continue
-            for num, p in h["ports_listed"].items():
+            for p in h["connections"]:
+                key = p["driver_key"]
                 # The node list keeps 43 characters of a driver key.
-                linked = (not p["driver_key_error"] and p["driver_key"] in drivers
-                          and len(p["driver_key"].encode("cp1252", "replace")) < 44)
-                if p["status"] == 1 and p["query_ok"] and num <= h["ports"] and not linked:
-                    self.refuse(f"{h['path']}.connections.{num}",
-                                "found by hub and port under a hub whose interface path "
-                                "Wine would make " + wine)
+                linked = (isinstance(key, str) and key in drivers
+                          and len(key.encode("cp1252", "replace")) < 44)
+                if p["status"] == 1 and p["query"] == "ok" and p["number"] <= h["ports"] \
+                        and not linked:
+                    self.refuse(p["at"], "found by hub and port under a hub whose interface "
+                                "path Wine would make " + wine)
 
-    def check_hub_set_order(self):
-        """Wine orders the hub set by interface path, the simulated machine
-        by walk. The order shows only where it decides between two nodes: a
-        driver key under two hubs (the first node found wins), or a node
-        list that reaches its limit of 1024."""
-        members = [h for h in self.hubs if h["node"] is not None]
-        wine = sorted(members, key=lambda h: self.nodes[h["node"]]["instance_id"]
-                      .replace("\\", "#").lower())
+    def check_hub_set_order(self, order):
+        """Wine's hub set holds every hub that has a node, ordered by interface
+        path; the simulated machine's is the file's order. The order shows
+        only where it decides between two nodes: a driver key under two hubs
+        (the first node found wins), or a node list that reaches its limit
+        of 1024."""
+        by_name = {h["name"]: h for h in self.hubs}
+        members = [by_name[name] for name in order]
+        wine = sorted((h for h in self.hubs if h["node"]), key=lambda h: self.nodes[
+            self.index[h["node"]]]["instance_id"].replace("\\", "#").lower())
+        if sorted(id(h) for h in members) != sorted(id(h) for h in wine):
+            self.refuse("usb.hub_set_order", "Wine's hub set holds every hub that has a node")
         if wine == members:
             return
         seen, listed = {}, 0
         for h in members:
             for n in self.nodes:
-                if n["parent"] != h["node"]:
+                if n["parent"] != self.index[h["node"]]:
                     continue
                 listed += 1
                 key = n["values"].get("TarvelDriver", (0, None))[1]
-                if key is not None and seen.setdefault(key[:43], h["path"]) != h["path"]:
-                    self.refuse(n["path"], f"driver key {key} is also below {seen[key[:43]]}, "
+                if key is not None and seen.setdefault(key[:43], h["at"]) != h["at"]:
+                    self.refuse(n["at"], f"driver key {key} is also below {seen[key[:43]]}, "
                                 "and Wine orders the hubs otherwise")
         if listed >= 1024:
             self.refuse("usb", "1024 nodes or more below hubs that Wine orders otherwise")
-
-    def controller(self, c, path, index):
-        if not c.get("detail", True):
-            self.refuse(path + ".detail", "every interface detail can be read")
-        # Never shown; zero-padded so that Wine, which orders the interface
-        # set by path, keeps the controllers in file order.
-        node = self.node(None, path + ".node", {
-            "instance_id": "PCI\\VEN_8086&DEV_A36D&SUBSYS_00000000&REV_10\\3&11583659&0&%03d" % index,
-            "description": "USB xHCI Compliant Host Controller",
-            "friendly_name": {"cr": CR_NO_SUCH_VALUE}, "location": {"cr": CR_NO_SUCH_VALUE},
-            "driver": {"cr": CR_NO_SUCH_VALUE}})
-        node["controller"] = len(self.controllers)
-        entry = {"open": c.get("open", True), "root_hub": None}
-        self.controllers.append(entry)
-        if c.get("root_hub") is not None:
-            hub = self.hub(c["root_hub"], path + ".root_hub", None)
-            entry["root_hub"] = hub
-            if self.hubs[hub]["node"] is not None:
-                self.nodes[self.hubs[hub]["node"]]["parent"] = node["index"]
-
-    def hub(self, j, path, port):
-        index = len(self.hubs)
-        walk = index + 1
-        h = {"walk": walk, "open": j.get("open", True), "node_info": j.get("node_info", True),
-             "ports": number(j.get("ports", 4)), "ports_listed": {}, "node": None}
-        self.hubs.append(h)
-        if port:
-            h["name"] = "USB#VID_%04X&PID_%04X#6&2b8c9a1&0&%d#%s" % (port["vid"], port["pid"],
-                                                                     walk, HUB_GUID)
-        else:
-            h["name"] = "USB#ROOT_HUB30#4&2a0c1f5&0&%d#%s" % (walk, HUB_GUID)
-        h["name"] = j.get("name", h["name"])
-        if "\\" in h["name"] or "/" in h["name"]:
-            self.refuse(path + ".name", "Wine reads a slash in \\\\.\\<name> as a path")
-        caps = j.get("capabilities", True)
-        h["caps"] = 2 if caps == "fails" else 1 if caps else 0
-        if not j.get("interface_detail", True):
-            self.refuse(path + ".interface_detail", "every interface detail can be read")
-        h["path"] = path
-        h["interface_path"] = j.get("interface_path", "\\\\?\\" + h["name"])
-        if port:
-            h["node"] = port["node"]
-        elif j.get("node", {}) is not None:
-            h["node"] = self.node(j.get("node"), path + ".node", {
-                "instance_id": "USB\\ROOT_HUB30\\4&2A0C1F5&0&%d" % walk,
-                "description": "USB Root Hub (USB 3.0)",
-                "friendly_name": {"cr": CR_NO_SUCH_VALUE}, "location": {"cr": CR_NO_SUCH_VALUE},
-                "driver": {"cr": CR_NO_SUCH_VALUE}})["index"]
-        if h["node"] is not None:
-            self.nodes[h["node"]]["hub"] = index
-        children = []
-        for key in sorted(j.get("connections", {}), key=int):
-            p = self.port(j["connections"][key], f"{path}.connections.{key}", int(key), h)
-            if p["node"] is not None:
-                children.append(p["node"])
-        for i, extra in enumerate(j.get("extra_nodes", [])):
-            children.append(self.node(extra, f"{path}.extra_nodes[{i}]", {
-                "instance_id": "USB\\VID_0000&PID_0000\\X%d" % (len(self.nodes) + 1),
-                "description": "USB Device",
-                "friendly_name": {"cr": CR_NO_SUCH_VALUE}, "location": {"cr": CR_NO_SUCH_VALUE},
-                "driver": {"cr": CR_NO_SUCH_VALUE}})["index"])
-        if h["node"] is not None:
-            for child in children:
-                self.nodes[child]["parent"] = h["node"]
-        return index
-
-    def port(self, j, path, num, hub):
-        p = {"number": num, "query_ok": j.get("query", "ok") == "ok",
-             "status": number(j.get("status", 1)), "vid": number(j.get("vid", 0x1234)),
-             "pid": number(j.get("pid", 0x5678)), "bcd_usb": number(j.get("bcd_usb", 0x0200)),
-             "speed": number(j.get("speed", 2)), "node_name_ok": j.get("node_name", "ok") == "ok",
-             "hub": None, "node": None}
-        has_hub = j.get("hub") is not None
-        p["is_hub"] = j.get("is_hub", has_hub)
-        v2 = j.get("v2", {"protocols": 7, "flags": 3} if p["speed"] == 3 else
-                    {"protocols": 3, "flags": 0})
-        p["v2_ok"] = v2 != "fails"
-        p["protocols"] = number(v2.get("protocols", 3 if p["speed"] != 3 else 7)) if p["v2_ok"] else 0
-        p["flags"] = number(v2.get("flags", 0 if p["speed"] != 3 else 3)) if p["v2_ok"] else 0
-        key = j.get("driver_key", "{36fc9e60-c465-11cf-8056-444553540000}\\%04d" % self.listed_ports)
-        self.listed_ports += 1
-        p["driver_key"] = key if isinstance(key, str) else ""
-        p["driver_key_error"] = 0 if isinstance(key, str) else number(key["error"])
-        if p["driver_key_error"] > 0xFFFF:
-            # The driver carries the error as the NTSTATUS 0xC007xxxx.
-            self.refuse(path + ".driver_key", "Wine passes on Win32 errors up to 0xFFFF only")
-        if j.get("node", {}) is not None:
-            p["node"] = self.node(j.get("node"), path + ".node", {
-                "instance_id": "USB\\VID_%04X&PID_%04X\\5&1a2b3c4d&0&%d" % (p["vid"], p["pid"], num),
-                "description": "Generic USB Hub" if p["is_hub"] else "USB Input Device",
-                "location": "Port_#%04d.Hub_#%04d" % (num, hub["walk"]),
-                "friendly_name": {"cr": CR_NO_SUCH_VALUE},
-                "driver": key if isinstance(key, str) else {"cr": CR_NO_SUCH_VALUE}})["index"]
-        hub["ports_listed"][num] = p
-        if has_hub:
-            p["hub"] = self.hub(j["hub"], path + ".hub", p)
-        return p
-
-    def node(self, j, path, defaults):
-        j = j or {}
-        n = {"index": len(self.nodes), "path": path, "parent": None, "controller": None,
-             "hub": None, "children": number(j.get("children", 0))}
-        given = dict(defaults)
-        given.update({k: v for k, v in j.items() if k in defaults or k in ("status", "problem")})
-        if isinstance(given["instance_id"], dict):
-            self.refuse(path + ".instance_id", "a node under Wine always has an instance ID")
-            given["instance_id"] = "TARVEL\\UNREADABLE\\%d" % n["index"]
-        n["instance_id"] = given["instance_id"]
-        if len(n["instance_id"]) >= 200:
-            self.refuse(path + ".instance_id", "Wine takes no device with an ID this long")
-        values = {}
-        status = given.get("status", 0x0180200A)
-        if isinstance(status, dict):
-            values["TarvelStatusCr"] = ("dword", number(status["cr"]))
-        else:
-            values["TarvelStatus"] = ("dword", number(status))
-            values["TarvelProblem"] = ("dword", number(given.get("problem", 0)))
-        for key, stem in PROPERTIES.items():
-            v = given.get(key, {"cr": CR_NO_SUCH_VALUE})
-            if isinstance(v, dict) and "unterminated" in v:
-                values["Tarvel" + stem] = ("unterminated", v["unterminated"])
-            elif isinstance(v, dict):
-                values["Tarvel" + stem + "Cr"] = ("dword", number(v["cr"]))
-            else:
-                values["Tarvel" + stem] = ("sz", v)
-        n["values"] = values
-        self.nodes.append(n)
-        return n
 
 
 def check_args(args):
@@ -308,10 +223,12 @@ def reg_value(name, kind, value):
 
 
 def port_blob(p):
-    return struct.pack("<IIIHHHBBIIIIII", 1, p["query_ok"], p["status"], p["vid"], p["pid"],
-                       p["bcd_usb"], p["speed"], 1 if p["is_hub"] else 0, p["v2_ok"],
-                       p["protocols"], p["flags"], p["driver_key_error"], p["node_name_ok"],
-                       0 if p["hub"] is None else p["hub"] + 1)
+    v2 = p["v2"] if p["v2"] != "fails" else {"protocols": 0, "flags": 0}
+    key = p["driver_key"]
+    return struct.pack("<IIIHHHBBIIIIII", 1, p["query"] == "ok", p["status"], p["vid"], p["pid"],
+                       p["bcd_usb"], p["speed"], int(p["is_hub"]), p["v2"] != "fails",
+                       v2["protocols"], v2["flags"], key["error"] if isinstance(key, dict) else 0,
+                       p["node_name"] == "ok", p["hub"] or 0)
 
 
 def wine_version(system):
@@ -319,37 +236,40 @@ def wine_version(system):
     the machine's os_version: the V2 query from 6.2 on, else the _EX query.
     Wine64 reports no Windows XP without a service pack, so the basic query
     of that one version cannot be reached."""
-    major, minor = (number(v) for v in system.get("os_version", [10, 0, 19045])[:2])
-    if (major, minor) == (5, 1) and number(system.get("service_pack", 0)) == 0:
+    major, minor = system["os_version"][:2]
+    if (major, minor) == (5, 1) and system["service_pack"] == 0:
         raise Unexpressible("system.os_version: Windows XP without a service pack")
     return "win10" if (major << 8 | minor) >= 0x0602 else "win7"
 
 
-def parameters(r, generation):
+def parameters(t, generation):
     """The flat topology: (subkey of Parameters, value lines) pairs. A node
     without a parent (a controller's, or one below a hub that has no node)
     becomes a child of the root device: a hub among them is still a member
-    of the hub set, as on the simulated machine."""
+    of the hub set, as on the simulated machine. Hub numbers in the resolved
+    machine count from 1, as the registry's references do."""
     keys = [("", [reg_value("Generation", "dword", generation),
-                  reg_value("Controllers", "dword", len(r.controllers)),
-                  reg_value("Hubs", "dword", len(r.hubs)),
-                  reg_value("Nodes", "dword", len(r.nodes))])]
-    for i, c in enumerate(r.controllers):
+                  reg_value("Controllers", "dword", len(t.controllers)),
+                  reg_value("Hubs", "dword", len(t.hubs)),
+                  reg_value("Nodes", "dword", len(t.nodes))])]
+    for i, c in enumerate(t.controllers):
         keys.append((f"Controller{i}", [
             reg_value("Open", "dword", int(c["open"])),
-            reg_value("RootHub", "dword", 0 if c["root_hub"] is None else c["root_hub"] + 1)]))
-    for i, h in enumerate(r.hubs):
-        node = h["node"]
+            reg_value("RootHub", "dword", c["root_hub"] or 0)]))
+    for i, h in enumerate(t.hubs):
+        caps = 2 if h["capabilities"] == "fails" else int(h["capabilities"])
         lines = [reg_value("Name", "sz", h["name"]), reg_value("Open", "dword", int(h["open"])),
                  reg_value("NodeInfo", "dword", int(h["node_info"])),
-                 reg_value("Ports", "dword", h["ports"]), reg_value("Caps", "dword", h["caps"]),
-                 reg_value("Node", "dword", 0 if node is None else node + 1)]
-        for num, p in sorted(h["ports_listed"].items()):
-            if num <= h["ports"]:
-                lines.append(reg_value(f"Port{num}", "binary", port_blob(p)))
-                lines.append(reg_value(f"DriverKey{num}", "sz", p["driver_key"]))
+                 reg_value("Ports", "dword", h["ports"]), reg_value("Caps", "dword", caps),
+                 reg_value("Node", "dword", t.index[h["node"]] + 1 if h["node"] else 0)]
+        for p in h["connections"]:
+            if p["number"] <= h["ports"]:
+                key = p["driver_key"]
+                lines.append(reg_value(f"Port{p['number']}", "binary", port_blob(p)))
+                lines.append(reg_value(f"DriverKey{p['number']}", "sz",
+                                       key if isinstance(key, str) else ""))
         keys.append((f"Hub{i}", lines))
-    for i, n in enumerate(r.nodes):
+    for i, n in enumerate(t.nodes):
         lines = [reg_value("InstanceId", "sz", n["instance_id"]),
                  reg_value("Parent", "dword", 0 if n["parent"] is None else n["parent"] + 1),
                  reg_value("Controller", "dword",
@@ -510,7 +430,8 @@ def make_prefix(wine, prefix, stack=DEFAULT_STACK, stack32=DEFAULT_STACK32):
         shutil.copy(os.path.join(prefix, name), pristine_dir(prefix))
 
 
-def load_machine(wine, prefix, machine_json_path, timeout_ms=60000, reuse=False):
+def load_machine(wine, prefix, machine_json_path, timeout_ms=60000, reuse=False,
+                 tool=DEFAULT_MACHINE_TOOL):
     """Ends the session, gives the driver the machine's usb section and
     starts a new session in which it presents exactly that; returns when
     every node has started. Wine keeps every device node it has seen and
@@ -519,9 +440,9 @@ def load_machine(wine, prefix, machine_json_path, timeout_ms=60000, reuse=False)
     `reuse`, a machine loaded last by the same file is not loaded again."""
     with open(machine_json_path, "rb") as f:
         text = f.read()
-    machine = json.loads(text)
-    r = Resolver().resolve(machine.get("usb") or {})
-    version = wine_version(machine.get("system") or {})
+    machine = resolved_machine(machine_json_path, tool)
+    r = Topology(machine["usb"]).playable()
+    version = wine_version(machine["system"])
     loaded = os.path.join(prefix, "tarvel-machine.json")
     if reuse and os.path.exists(loaded) and open(loaded, "rb").read() == text:
         return r
@@ -671,6 +592,8 @@ def main(argv):
     parser.add_argument("--wine", default=DEFAULT_WINE)
     parser.add_argument("--stack", default=DEFAULT_STACK, help="where tarvelusb.sys and the rest are")
     parser.add_argument("--stack32", default=DEFAULT_STACK32, help="where the 32-bit stand-in is")
+    parser.add_argument("--machine-tool", default=DEFAULT_MACHINE_TOOL,
+                        help="tarvel-machine, which resolves the machine file")
     parser.add_argument("prefix")
     parser.add_argument("action", choices=["make", "load", "run", "shutdown", "one"])
     parser.add_argument("rest", nargs=argparse.REMAINDER)
@@ -679,14 +602,14 @@ def main(argv):
         if a.action == "make":
             make_prefix(a.wine, a.prefix, a.stack, a.stack32)
         elif a.action == "load":
-            load_machine(a.wine, a.prefix, a.rest[0])
+            load_machine(a.wine, a.prefix, a.rest[0], tool=a.machine_tool)
         elif a.action == "shutdown":
             shutdown(a.wine, a.prefix)
         else:
             if a.action == "one":
                 if not os.path.isdir(pristine_dir(a.prefix)):
                     make_prefix(a.wine, a.prefix, a.stack, a.stack32)
-                load_machine(a.wine, a.prefix, a.rest.pop(0))
+                load_machine(a.wine, a.prefix, a.rest.pop(0), tool=a.machine_tool)
             out, code = run_tarvel(a.wine, a.prefix, a.rest[0], a.rest[1:])
             sys.stdout.buffer.write(out)
             return code

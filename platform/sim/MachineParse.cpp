@@ -2,6 +2,7 @@
 // their defaults; the usb section goes to the USB part.
 #include <stdlib.h>
 
+#include <algorithm>
 #include <initializer_list>
 
 #include "platform/sim/Machine.h"
@@ -228,9 +229,16 @@ bool ParseConsole(Reader& r, const json& value, ConsoleSection& console) {
 }  // namespace
 
 bool ParseMachine(const std::string& text, Machine& machine, std::string& error) {
-    json doc = json::parse(text, nullptr, false);
-    if (doc.is_discarded()) {
-        error = "machine: not valid JSON";
+    json doc;
+    try {
+        doc = json::parse(text);
+    } catch (const json::parse_error& e) {
+        // Where it broke, so that a hand-edited file can be mended.
+        size_t end = e.byte == 0 ? 0 : std::min<size_t>(e.byte - 1, text.size());
+        size_t line = 1 + std::count(text.begin(), text.begin() + end, '\n');
+        size_t column = end - (line == 1 ? 0 : text.rfind('\n', end - 1) + 1) + 1;
+        error = "machine: not valid JSON (line " + std::to_string(line) + ", column " +
+                std::to_string(column) + ")";
         return false;
     }
     Reader r(error);

@@ -18,6 +18,7 @@ file(GLOB TARVEL_SIM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/sim/
 # The mains and their shared start are linked into each executable itself.
 list(REMOVE_ITEM TARVEL_SIM_SOURCES ${CMAKE_SOURCE_DIR}/platform/sim/SimMain.cpp
      ${CMAKE_SOURCE_DIR}/platform/sim/CaptureSimMain.cpp
+     ${CMAKE_SOURCE_DIR}/platform/sim/MachineMain.cpp
      ${CMAKE_SOURCE_DIR}/platform/sim/SimLaunch.cpp)
 list(APPEND TARVEL_SIM_SOURCES ${TARVEL_PLATFORM_SHARED_SOURCES})
 
@@ -42,6 +43,11 @@ target_link_libraries(tarvel_program PUBLIC tarvel_sim)
 add_executable(tarvel-sim ${CMAKE_SOURCE_DIR}/platform/sim/SimMain.cpp
                ${CMAKE_SOURCE_DIR}/platform/sim/SimLaunch.cpp)
 target_link_libraries(tarvel-sim PRIVATE tarvel_program tarvel_sim)
+
+# The machine file as the simulated machine reads it: checked, or written
+# back resolved for the USB stack under Wine, which must play the same.
+add_executable(tarvel-machine ${CMAKE_SOURCE_DIR}/platform/sim/MachineMain.cpp)
+target_link_libraries(tarvel-machine PRIVATE tarvel_sim)
 
 # The capture: the same seam, a machine file out.
 file(GLOB TARVEL_CAPTURE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/capture/*.cpp)

@@ -26,6 +26,7 @@ struct UsbNode {
     uint32_t children = 0;      // anonymous children
     uint32_t first_anonymous = 0;  // DEVINST of the first of them
     uint32_t first_named_child = 0, next_sibling = 0;
+    std::string at;  // its key path in the file, for messages about it
 };
 
 struct UsbPort {
@@ -40,6 +41,7 @@ struct UsbPort {
     bool node_name_ok = true;
     int hub = -1;       // index into UsbSection::hubs
     uint32_t node = 0;  // DEVINST, 0 for none
+    std::string at;
 };
 
 struct UsbHub {
@@ -54,6 +56,7 @@ struct UsbHub {
     uint32_t node = 0;  // DEVINST of the hub's own node, 0 for none
     std::vector<uint32_t> extra_nodes;
     uint32_t walk_number = 0;
+    std::string at;
 };
 
 struct UsbController {
@@ -62,6 +65,7 @@ struct UsbController {
     bool open = true;
     int root_hub = -1;
     uint32_t node = 0;
+    std::string at;
 };
 
 struct UsbSection {
@@ -81,6 +85,9 @@ bool JsonNumber(const nlohmann::json& value, uint64_t& out);
 // Validates and takes the "usb" object. On error returns false and sets
 // error to one line naming the key path (for example "usb.controllers[0].open").
 bool ParseUsbSection(const nlohmann::json& usb, UsbSection& out, std::string& error);
+
+// An anonymous child node with this DEVINST, as its defaults make it.
+UsbNode AnonymousNode(uint32_t devinst);
 
 // Rebuilds the simulated USB stack (DEVINST numbering, open handles, device
 // information sets) for a newly loaded machine.

@@ -87,6 +87,7 @@ bool UsbParser::Controller(const json& j, const std::string& path, size_t index)
     const char* keys[] = {"detail", "path", "open", "root_hub"};
     if (!r_.Object(j, path, keys)) return false;
     UsbController c;
+    c.at = path;
     c.path = "\\\\?\\pci#ven_8086&dev_a36d#3&11583659&0&" + std::to_string(index) +
              "#{3abf6f2d-71c4-462a-8a92-1e6861e6af27}";
     if (!r_.Bool(j, "detail", path, c.detail) || !r_.Text(j, "path", path, c.path) ||
@@ -100,6 +101,7 @@ bool UsbParser::Controller(const json& j, const std::string& path, size_t index)
     node.friendly_name = {false, "", 0x25};
     node.location = {false, "", 0x25};
     node.driver = {false, "", 0x25};
+    node.at = path + ".node";
     out_.nodes.push_back(node);
     c.node = uint32_t(out_.nodes.size());
     size_t slot = out_.controllers.size();
@@ -127,6 +129,7 @@ int UsbParser::Hub(const json& j, const std::string& path, const UsbPort* port) 
     int index = int(out_.hubs.size());
     out_.hubs.emplace_back();
     UsbHub h;
+    h.at = path;
     h.walk_number = uint32_t(index + 1);
     if (port) {
         h.name = Format("USB#VID_%04X&PID_%04X#6&2b8c9a1&0&", port->vid, port->pid) +
@@ -181,11 +184,8 @@ int UsbParser::Hub(const json& j, const std::string& path, const UsbPort* port) 
         const json& list = j["extra_nodes"];
         if (!r_.List(list, path + ".extra_nodes")) return -1;
         for (size_t i = 0; i < list.size(); i++) {
-            UsbNode node;
-            node.instance_id.text =
-                "USB\\VID_0000&PID_0000\\X" + std::to_string(out_.nodes.size() + 1);
-            node.description.text = "USB Device";
-            node.friendly_name = node.location = node.driver = {false, "", 0x25};
+            // Named by the DEVINST it gets, as an anonymous child is.
+            UsbNode node = AnonymousNode(uint32_t(out_.nodes.size() + 1));
             uint32_t n = Node(list[i], path + ".extra_nodes[" + std::to_string(i) + "]", node);
             if (n == 0) return -1;
             out_.hubs[index].extra_nodes.push_back(n);
@@ -231,6 +231,7 @@ bool UsbParser::Port(const json& j, const std::string& path, uint32_t number, in
                           "v2", "driver_key", "node_name", "hub", "node"};
     if (!r_.Object(j, path, keys)) return false;
     UsbPort p;
+    p.at = path;
     p.number = number;
     std::string v;
     if (j.contains("query")) {
@@ -341,6 +342,7 @@ uint32_t UsbParser::Node(const json& j, const std::string& path, UsbNode node) {
             }
         }
     }
+    node.at = path;
     out_.anonymous_count += node.children;
     out_.nodes.push_back(node);
     return uint32_t(out_.nodes.size());
@@ -398,6 +400,14 @@ void UsbParser::NumberAnonymous() {
 }
 
 }  // namespace
+
+UsbNode AnonymousNode(uint32_t devinst) {
+    UsbNode node;
+    node.instance_id.text = "USB\\VID_0000&PID_0000\\X" + std::to_string(devinst);
+    node.description.text = "USB Device";
+    node.friendly_name = node.location = node.driver = {false, "", 0x25};
+    return node;
+}
 
 bool ParseUsbSection(const nlohmann::json& usb, UsbSection& out, std::string& error) {
     UsbParser parser(out, error);

@@ -98,10 +98,7 @@ const UsbNode* FindNode(DEVINST node, UsbNode& scratch) {
     const UsbSection& usb = State().usb;
     if (node >= 1 && node <= usb.nodes.size()) return &usb.nodes[node - 1];
     if (AnonymousParent(node) == 0) return nullptr;
-    scratch = UsbNode();
-    scratch.instance_id.text = "USB\\VID_0000&PID_0000\\X" + std::to_string(node);
-    scratch.description.text = "USB Device";
-    scratch.friendly_name = scratch.location = scratch.driver = {false, "", CR_NO_SUCH_VALUE};
+    scratch = AnonymousNode(node);
     return &scratch;
 }
 

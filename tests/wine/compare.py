@@ -9,7 +9,7 @@ program says (Win32).
     compare.py [--wine W] [--stack DIR] [--stack32 DIR] PREFIX make
     compare.py [--wine W] PREFIX shutdown
     compare.py [--wine W] PREFIX exe EXE
-    compare.py --sim SIM [--wine W] --exe EXE PREFIX run [CASE ...]
+    compare.py --sim SIM [--wine W] [--machine-tool T] --exe EXE PREFIX run [CASE ...]
     compare.py --sim SIM [--wine W] --exe EXE --capture CAPTURE PREFIX run [CASE ...]
     compare.py --sim SIM [--wine W] --exe EXE --empty-record PREFIX run CASE
     compare.py --sim SIM sim [CASE ...]
@@ -143,7 +143,8 @@ def load_case_machine(a, name, case, directory):
     machine = machine_file(case, directory)
     started = time.monotonic()
     usbstack.load_machine(a.wine, a.prefix, machine,
-                          timeout_ms=case.get("load_seconds", 60) * 1000, reuse=True)
+                          timeout_ms=case.get("load_seconds", 60) * 1000, reuse=True,
+                          tool=a.machine_tool)
     print(f"{name}: machine loaded in {time.monotonic() - started:.1f} s")
     if a.empty_record:
         empty_server_record(a.prefix)
@@ -253,6 +254,7 @@ def main(argv):
     parser.add_argument("--stack", default=usbstack.DEFAULT_STACK)
     parser.add_argument("--stack32", default=usbstack.DEFAULT_STACK32)
     parser.add_argument("--sim")
+    parser.add_argument("--machine-tool", default=usbstack.DEFAULT_MACHINE_TOOL)
     parser.add_argument("--exe")
     parser.add_argument("--capture", help="compare EXE with tarvel-sim on what this exe captures")
     parser.add_argument("--empty-record", action="store_true",

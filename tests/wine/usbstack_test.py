@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
-"""Checks of usbstack.py that need no Wine: the machine resolver against
-tarvel-sim, which fills the same defaults, and the flat form the driver reads.
+"""Checks of usbstack.py that need no Wine: the registry form it writes from
+tarvel-machine's resolved machine against what tarvel-sim shows of the same
+file, and the refusals of what Wine cannot play.
 
-    usbstack_test.py [TARVEL_SIM]   (default build/linux/tarvel-sim)
+    usbstack_test.py [TARVEL_SIM [TARVEL_MACHINE]]   (default: those of build/linux)
 """
 import glob
 import json
 import os
 import re
+import struct
 import subprocess
 import sys
 import tempfile
@@ -20,25 +22,66 @@ sys.dont_write_bytecode = True
 import usbstack  # noqa: E402
 
 SIM = os.path.join(ROOT, "build", "linux", "tarvel-sim")
-
-# Defaults that depend on numbering: driver keys count every listed port,
-# connected or not, nested ones in file order; an extra node's instance ID
-# counts every node before it, controllers' and hubs' included.
+TOOL = usbstack.DEFAULT_MACHINE_TOOL
+MACHINES = (glob.glob(os.path.join(ROOT, "examples", "*.json"))
+            + glob.glob(os.path.join(HERE, "machines", "[!c]*.json"))
+            + glob.glob(os.path.join(ROOT, "tests", "golden", "machines", "*.json")))
+# Numbered defaults: driver keys count every listed port, connected or not,
+# nested ones in file order; an extra node's instance ID counts every node
+# before it; anonymous children follow every named node.
 NUMBERING = {"usb": {"controllers": [
-    {"root_hub": {"ports": 3, "connections": {
+    {"root_hub": {"ports": 3, "node": {"children": 2}, "connections": {
         "1": {"status": 0},
-        "2": {"vid": "0x0A0A", "hub": {"ports": 2, "connections": {"2": {"vid": "0x0B0B"}}}},
-        "3": {"vid": "0x0C0C", "node": {"driver": "elsewhere"}}},
+        "2": {"vid": "0x0A0A", "node": {"children": 1},
+              "hub": {"ports": 2, "connections": {"2": {"vid": "0x0B0B"}}}},
+        "3": {"vid": "0x0C0C", "node": {"driver": "elsewhere", "children": 3}}},
         # Port 3's record finds this node by its driver key.
         "extra_nodes": [{"driver": "{36fc9e60-c465-11cf-8056-444553540000}\\0003",
                          "friendly_name": "Extra"}]}},
     {"root_hub": {"ports": 1, "connections": {"1": {"vid": "0x0D0D", "pid": "0x0001"}}}}]}}
 
 
+def topology(machine):
+    """What the harness makes of a machine (a dict or a file), refused or not."""
+    if isinstance(machine, dict):
+        with tempfile.NamedTemporaryFile("w", suffix=".json", delete=False) as f:
+            json.dump(machine, f)
+        try:
+            return usbstack.Topology(usbstack.resolved_machine(f.name, TOOL)["usb"])
+        finally:
+            os.unlink(f.name)
+    return usbstack.Topology(usbstack.resolved_machine(machine, TOOL)["usb"])
+
+
+def resolve(machine):
+    return topology(machine).playable()
+
+
+def registry(t):
+    """The registry form as written, read back: key -> {value name: value}."""
+    keys = {}
+    for key, lines in usbstack.parameters(t, 7):
+        values = keys.setdefault(key, {})
+        for line in lines:
+            name, kind, data = re.match(r'"([^"]+)"=(dword:|hex\(1\):|hex:)(.*)', line).groups()
+            if kind == "dword:":
+                values[name] = int(data, 16)
+            else:
+                raw = bytes.fromhex(data.replace(",", ""))
+                values[name] = raw if kind == "hex:" else raw.decode("utf-16-le").rstrip("\0")
+    return keys
+
+
+def run_sim(machine_path, args):
+    env = dict(os.environ, TARVEL_MACHINE=machine_path, TARVEL_CMDLINE="tarvel " + args)
+    out = subprocess.run([SIM], env=env, capture_output=True, timeout=120).stdout
+    return out.decode("cp1252", "replace")
+
+
 def device_blocks(out):
     """The device blocks of a listing, as {field: text}."""
     blocks = []
-    for chunk in out.decode("cp1252").split("\r\n\r\n"):
+    for chunk in out.split("\r\n\r\n"):
         fields = dict(line.split(" : ", 1) for line in chunk.split("\r\n") if " : " in line)
         fields = {k.strip(): v for k, v in fields.items()}
         if "USB Port" in fields:
@@ -47,8 +90,8 @@ def device_blocks(out):
 
 
 def shown(text, width):
-    """A property as the program prints it: in the ANSI code page, cut to
-    its field."""
+    """A text as the program prints it: in the ANSI code page, cut to its
+    field."""
     return text.encode("cp1252", "replace")[:width - 1].decode("cp1252")
 
 
@@ -57,51 +100,100 @@ def readable(text):
     return len((text + "\0").encode("utf-16-le")) <= 2048
 
 
-def resolve(machine):
-    return usbstack.Resolver().resolve(machine.get("usb", {}))
+class HarnessAgreesWithTheSimulator(unittest.TestCase):
+    """What the harness writes for the driver must be the machine tarvel-sim
+    plays: the ports its walk finds (-D:1: chain, IDs, status, driver key)
+    at the same hub and port of the registry form, the node list (-D:1:
+    DEVINST, instance ID, the parent hub's node) in the same numbering and
+    parent links, and every listed device's properties in its node."""
 
+    def check_machine(self, path, label):
+        """A machine the harness refuses is never played; one it plays must
+        agree. Texts are compared where the program writes code page 1252."""
+        machine = usbstack.resolved_machine(path, TOOL)
+        t = usbstack.Topology(machine["usb"])
+        if t.problems:
+            return False
+        keys = registry(t)
+        debug = run_sim(path, "-na -w:0 -D:1")
+        self.check_ports(keys, debug, label)
+        self.check_node_list(t, keys, debug, label)
+        console = machine["console"]
+        if console["ansi_cp"] == 1252 and console["stdout"] not in ("console", "nul"):
+            self.check_listing(keys, run_sim(path, "-na -w:0"), label)
+        return True
 
-class ResolverAgreesWithTheSimulator(unittest.TestCase):
-    """Every node tarvel-sim shows must come out of the resolver with the
-    same instance ID, location, driver key and display name."""
+    def hub_at(self, keys, chain):
+        """The registry's hub key on the port chain (all but its last port)."""
+        parts = [int(p) for p in chain.split("-")]
+        hub = keys[f"Controller{parts[0] - 1}"]["RootHub"]
+        for port in parts[1:-1]:
+            hub = struct.unpack_from("<I", keys[f"Hub{hub - 1}"][f"Port{port}"], 40)[0]
+        return keys[f"Hub{hub - 1}"], parts[-1]
 
-    def check_machine(self, machine, label):
-        with tempfile.NamedTemporaryFile("w", suffix=".json", delete=False) as f:
-            json.dump(machine, f)
-        try:
-            env = dict(os.environ, TARVEL_MACHINE=f.name, TARVEL_CMDLINE="tarvel -na -w:0")
-            out = subprocess.run([SIM], env=env, capture_output=True, timeout=60).stdout
-        finally:
-            os.unlink(f.name)
-        nodes = {n["instance_id"]: n["values"] for n in resolve(machine).nodes}
+    def check_ports(self, keys, debug, label):
+        found = re.findall(r"VendorID=(\w+) ProductID=(\w+) PortName=(\S+)\r\n"
+                           r" DriverKeyName=(.*)\r\n ConnState=(\d+)", debug)
+        for vid, pid, chain, driver_key, status in found:
+            with self.subTest(machine=label, port=chain):
+                hub, port = self.hub_at(keys, chain)
+                fields = struct.unpack_from("<IIIHH", hub[f"Port{port}"])
+                self.assertEqual(fields[2:], (int(status), int(vid, 16), int(pid, 16)))
+                if struct.unpack_from("<I", hub[f"Port{port}"], 32)[0]:
+                    self.assertTrue(driver_key.startswith("- ("), driver_key)
+                else:
+                    self.assertEqual(driver_key, shown(hub[f"DriverKey{port}"], 64))
+
+    def check_node_list(self, t, keys, debug, label):
+        found = re.findall(r"Dev\[ *\d+\]= *(\d+) .* (\S+)\r\n.*\r\n"
+                           r" +parentdevpath=(.*)\r\n", debug)
+        paths = {h["interface_path"]: i for i, h in enumerate(t.hubs)}
+        for devinst, instance_id, parent_path in found:
+            with self.subTest(machine=label, devinst=devinst):
+                node = keys[f"Node{t.index[int(devinst)]}"]
+                self.assertTrue(shown(node["InstanceId"], 200).endswith(instance_id))
+                parent = keys[f"Node{node['Parent'] - 1}"]
+                if parent_path in paths:
+                    self.assertEqual(parent["Hub"], paths[parent_path] + 1)
+
+    def check_listing(self, keys, out, label):
+        nodes = {v["InstanceId"]: v for k, v in keys.items() if k.startswith("Node")}
         blocks = [b for b in device_blocks(out) if "DeviceID" in b]
-        self.assertTrue(blocks, label)
         for b in blocks:
             with self.subTest(machine=label, port=b["USB Port"]):
                 values = nodes[b["DeviceID"]]
                 for field, stem, width in (("Location", "Location", 128),
                                            ("DriverKey", "Driver", 44)):
-                    if "Tarvel" + stem in values:
-                        self.assertEqual(b[field], shown(values["Tarvel" + stem][1], width))
-                friendly = values.get("TarvelFriendlyName", ("", ""))[1]
+                    text = values.get("Tarvel" + stem)
+                    if text is not None and readable(text):
+                        self.assertEqual(b[field], shown(text, width))
+                    elif text is not None:
+                        self.assertEqual(b[field], "- (CR_BUFFER_SMALL)")
+                friendly = values.get("TarvelFriendlyName", "")
                 if friendly[:1] not in ("", "-") and readable(friendly):
                     self.assertEqual(b["Name"], shown(friendly, 128))
                 elif "TarvelDeviceDesc" in values:
-                    self.assertEqual(b["Name"], shown(values["TarvelDeviceDesc"][1], 128))
+                    self.assertEqual(b["Name"], shown(values["TarvelDeviceDesc"], 128))
 
-    @unittest.skipUnless(os.path.exists(SIM), "no tarvel-sim")
+    def setUp(self):
+        if not (os.path.exists(SIM) and os.path.exists(TOOL)):
+            self.skipTest("no tarvel-sim or tarvel-machine")
+
     def test_machine_files(self):
-        files = glob.glob(os.path.join(ROOT, "examples", "*.json"))
-        files += glob.glob(os.path.join(HERE, "machines", "*.json"))
-        for path in files:
+        played = 0
+        for path in MACHINES:
             with open(path, encoding="utf-8") as f:
-                machine = json.load(f)
-            if "usb" in machine:
-                self.check_machine(machine, os.path.basename(path))
+                if "usb" in json.load(f):
+                    played += self.check_machine(path, os.path.relpath(path, ROOT))
+        self.assertGreater(played, 20)
 
-    @unittest.skipUnless(os.path.exists(SIM), "no tarvel-sim")
     def test_numbered_defaults(self):
-        self.check_machine(NUMBERING, "numbering")
+        with tempfile.NamedTemporaryFile("w", suffix=".json", delete=False) as f:
+            json.dump(NUMBERING, f)
+        try:
+            self.assertTrue(self.check_machine(f.name, "numbering"))
+        finally:
+            os.unlink(f.name)
 
 
 class FlatForm(unittest.TestCase):
@@ -142,7 +234,7 @@ class FlatForm(unittest.TestCase):
     def test_port_layout_matches_the_driver(self):
         p = resolve({"usb": {"controllers": [{"root_hub": {"connections": {"1": {
             "vid": "0x1234", "speed": 3, "driver_key": {"error": 1167}, "hub": {}}}}}]}}
-                    ).hubs[0]["ports_listed"][1]
+                    ).hubs[0]["connections"][0]
         blob = usbstack.port_blob(p)
         self.assertEqual(len(blob), 44)
         self.assertEqual(blob[12:14], b"\x34\x12")                 # Vid
@@ -156,7 +248,8 @@ class Refusals(unittest.TestCase):
     def test_what_a_driver_cannot_play(self):
         cases = [
             ({"controller_set": "fails"}, "usb.controller_set"),
-            ({"hub_set_order": []}, "usb.hub_set_order"),
+            ({"controllers": [{"root_hub": {"name": "A"}}, {"root_hub": {"name": "B"}}],
+              "hub_set_order": ["B"]}, "usb.hub_set_order"),
             ({"controllers": [{"detail": False}]}, "controllers[0].detail"),
             ({"controllers": [{"root_hub": {"interface_path": "\\\\?\\x", "connections": {
                 "1": {"driver_key": "{36fc9e60-c465-11cf-8056-444553540000}\\0000"},
@@ -188,27 +281,34 @@ class Refusals(unittest.TestCase):
 
     def test_hub_order_matters_only_where_it_decides(self):
         # Wine lists USB\A... before USB\B..., the walk the other way round.
-        def machine(key_a, key_b):
-            return {"usb": {"controllers": [{"root_hub": {
-                "node": {"instance_id": "USB\\B\\1"},
+        def machine(key_a, key_b, order=None):
+            m = {"usb": {"controllers": [{"root_hub": {
+                "name": "B", "node": {"instance_id": "USB\\B\\1"},
                 "connections": {"1": {"vid": 1, "driver_key": key_b}}}},
                 {"root_hub": {
-                "node": {"instance_id": "USB\\A\\1"},
+                "name": "A", "node": {"instance_id": "USB\\A\\1"},
                 "connections": {"1": {"vid": 2, "driver_key": key_a}}}}]}}
+            if order:
+                m["usb"]["hub_set_order"] = order
+            return m
         resolve(machine("{k}\\0001", "{k}\\0002"))
         with self.assertRaisesRegex(usbstack.Unexpressible, "also below"):
             resolve(machine("{k}\\0001", "{k}\\0001"))
+        # The machine's own hub set in Wine's order decides alike.
+        resolve(machine("{k}\\0001", "{k}\\0001", ["A", "B"]))
 
     def test_windows_versions(self):
-        for system, name in (({}, "win10"), ({"os_version": [6, 2, 9200]}, "win10"),
-                             ({"os_version": [6, 1, 7601]}, "win7"),
-                             ({"os_version": [5, 1, 2600], "service_pack": 1}, "win7")):
+        for version, pack, name in (([10, 0, 19045], 0, "win10"), ([6, 2, 9200], 0, "win10"),
+                                    ([6, 1, 7601], 1, "win7"), ([5, 1, 2600], 1, "win7")):
+            system = {"os_version": version, "service_pack": pack}
             self.assertEqual(usbstack.wine_version(system), name, system)
         with self.assertRaises(usbstack.Unexpressible):
-            usbstack.wine_version({"os_version": [5, 1, 2600]})
+            usbstack.wine_version({"os_version": [5, 1, 2600], "service_pack": 0})
 
 
 if __name__ == "__main__":
     if len(sys.argv) > 1 and not sys.argv[1].startswith("-"):
         SIM = sys.argv.pop(1)
+    if len(sys.argv) > 1 and not sys.argv[1].startswith("-"):
+        TOOL = sys.argv.pop(1)
     unittest.main()

@@ -1,0 +1,45 @@
+// tarvel-machine: what the simulated machine makes of a machine file.
+//   tarvel-machine check FILE    exit 0 when it is accepted, else 1 and the
+//                                first bad key's path on stderr
+//   tarvel-machine resolve FILE  the machine as played, every default filled
+//                                in and every number assigned, as JSON
+#include <stdio.h>
+#include <string.h>
+
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "platform/sim/Machine.h"
+#include "platform/sim/MachineResolve.h"
+
+namespace {
+
+int Usage() {
+    fprintf(stderr, "usage: tarvel-machine check FILE\n"
+                    "       tarvel-machine resolve FILE\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) return Usage();
+    bool resolve = strcmp(argv[1], "resolve") == 0;
+    if (!resolve && strcmp(argv[1], "check") != 0) return Usage();
+    std::ifstream in(argv[2], std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    if (!in || in.bad()) {
+        fprintf(stderr, "%s: cannot be read\n", argv[2]);
+        return 1;
+    }
+    tarvel::sim::Machine machine;
+    std::string error;
+    if (!tarvel::sim::ParseMachine(text.str(), machine, error)) {
+        fprintf(stderr, "%s: %s\n", argv[2], error.c_str());
+        return 1;
+    }
+    if (resolve) std::cout << tarvel::sim::ResolvedMachine(machine).dump(1) << "\n";
+    return 0;
+}

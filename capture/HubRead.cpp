@@ -46,7 +46,10 @@ bool ReadNameAnswer(HANDLE h, DWORD code, int port, DWORD fixed, Text& text, cha
         DWORD end = actual < size ? actual : size;
         int units = end > fixed ? int((end - fixed) / 2) : 0;
         const WCHAR* name = reinterpret_cast<const WCHAR*>(area + fixed);
-        text = WideText(name, units);
+        // A zero inside the name is kept: the length it hides decides
+        // whether the name fits the program's area at all.
+        int length = units > 0 && end == actual && name[units - 1] == 0 ? units - 1 : units;
+        text = WideUnits(name, length);
         if (openPath) *openPath = AnsiPath("\\\\.\\", name, units);
         HeapDelete(area);
         return true;

@@ -71,6 +71,10 @@ int Utf8Sequence(const BYTE* text, int left) {
 Text WideText(const WCHAR* wide, int units) {
     int length = 0;
     while (length < units && wide[length]) length++;
+    return WideUnits(wide, length);
+}
+
+Text WideUnits(const WCHAR* wide, int length) {
     char* out = static_cast<char*>(Take(length * 3 + 1));
     int used = 0;
     for (int i = 0; i < length; i++) {

@@ -7,6 +7,8 @@ namespace tarvel::capture {
 
 // UTF-16 up to its terminator, at most units characters.
 Text WideText(const WCHAR* wide, int units);
+// Exactly length units, zeros included.
+Text WideUnits(const WCHAR* wide, int length);
 // ANSI code page bytes, all length of them.
 Text AnsiText(Machine& m, const char* bytes, int length);
 Text FailedText(DWORD code);

@@ -142,8 +142,10 @@ void CUsbDevTree::ListAndLinkParents() {
 }
 
 DevNodeRecord* CUsbDevTree::FindByDriverKey(const char* key) const {
-    // Failure texts begin with '-' and name no node.
-    if (key == NULL || key[0] == '-') return NULL;
+    // Failure texts begin with '-' and name no node. Nor does an empty key:
+    // the hub answers one for a key longer than the walk's area, and a node
+    // whose driver value is empty is not thereby the port's.
+    if (key == NULL || key[0] == 0 || key[0] == '-') return NULL;
     for (int i = 0; i < Count; i++)
         if (lstrcmpA(Nodes[i]->DriverKey, key) == 0) return Nodes[i];
     return NULL;

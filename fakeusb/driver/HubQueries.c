@@ -22,21 +22,24 @@ static ULONG InputIndex(const QUERY* q) {
 }
 
 // A name answer: the fixed part (ConnectionIndex for the port queries,
-// then ActualLength), then as much of the name and its terminator as fits.
+// then ActualLength), then the name and its terminator. The structure's
+// declared size holds the fixed part and one character; an area that holds
+// that much but not the whole name gets that much alone, with the size
+// needed and an empty name, as the hub driver answers.
 static NTSTATUS NameAnswer(QUERY* q, ULONG fixed, const TV_TEXT* name) {
-    if (q->OutSize < fixed) return Fail(TV_ERROR_INSUFFICIENT_BUFFER);
-    ULONG chars = (name->Text ? name->Chars : 0) + 1;
-    ULONG actual = fixed + 2 * chars;
-    ULONG fits = (q->OutSize - fixed) / 2;
-    if (fits > chars) fits = chars;
+    const ULONG declared = fixed + 2;
+    if (q->OutSize < declared) return Fail(TV_ERROR_INSUFFICIENT_BUFFER);
+    ULONG chars = name->Text ? name->Chars : 0;
+    ULONG actual = fixed + 2 * (chars + 1);
+    BOOLEAN whole = q->OutSize >= actual;
     ULONG index = InputIndex(q);
-    RtlZeroMemory(q->Buffer, fixed + 2 * fits);
+    ULONG answered = whole ? actual : declared;
+    RtlZeroMemory(q->Buffer, answered);
     if (fixed == 8) RtlCopyMemory(q->Buffer, &index, 4);
     RtlCopyMemory(q->Buffer + fixed - 4, &actual, 4);
-    // The terminator is the zero left past the text when it fits.
-    ULONG copy = fits < chars ? fits : chars - 1;
-    if (copy) RtlCopyMemory(q->Buffer + fixed, name->Text, 2 * copy);
-    q->Answered = fixed + 2 * fits;
+    // The terminator is the zero left past the text.
+    if (whole && chars) RtlCopyMemory(q->Buffer + fixed, name->Text, 2 * chars);
+    q->Answered = answered;
     return STATUS_SUCCESS;
 }
 
@@ -108,7 +111,9 @@ static NTSTATUS ConnectionInformationV2(const TV_HUB* hub, QUERY* q) {
     const ULONG size = sizeof(USB_NODE_CONNECTION_INFORMATION_EX_V2);
     if (q->OutSize < size || q->InSize < size) return Fail(TV_ERROR_INSUFFICIENT_BUFFER);
     USB_NODE_CONNECTION_INFORMATION_EX_V2* info = (USB_NODE_CONNECTION_INFORMATION_EX_V2*)q->Buffer;
-    if (info->Length != size) return Fail(TV_ERROR_INVALID_PARAMETER);
+    // Windows 8 and later answer only a caller that asks for USB 3.0.
+    if (info->Length != size || !info->SupportedUsbProtocols.Usb300)
+        return Fail(TV_ERROR_INVALID_PARAMETER);
     const TV_PORT* port;
     ULONG number;
     NTSTATUS status = FindPort(hub, q, &port, &number);
@@ -121,7 +126,7 @@ static NTSTATUS ConnectionInformationV2(const TV_HUB* hub, QUERY* q) {
 }
 
 static NTSTATUS DriverKeyName(const TV_HUB* hub, QUERY* q) {
-    if (q->OutSize < 8 || q->InSize < 4) return Fail(TV_ERROR_INSUFFICIENT_BUFFER);
+    if (q->OutSize < 10 || q->InSize < 4) return Fail(TV_ERROR_INSUFFICIENT_BUFFER);
     const TV_PORT* port;
     ULONG number;
     NTSTATUS status = FindPort(hub, q, &port, &number);
@@ -132,7 +137,7 @@ static NTSTATUS DriverKeyName(const TV_HUB* hub, QUERY* q) {
 }
 
 static NTSTATUS ConnectionName(const TV_HUB* hub, QUERY* q) {
-    if (q->OutSize < 8 || q->InSize < 4) return Fail(TV_ERROR_INSUFFICIENT_BUFFER);
+    if (q->OutSize < 10 || q->InSize < 4) return Fail(TV_ERROR_INSUFFICIENT_BUFFER);
     const TV_PORT* port;
     ULONG number;
     NTSTATUS status = FindPort(hub, q, &port, &number);
@@ -177,7 +182,7 @@ NTSTATUS ControllerQuery(const TV_CONTROLLER* c, PIRP irp) {
     ULONG code = IoGetCurrentIrpStackLocation(irp)->Parameters.DeviceIoControl.IoControlCode;
     NTSTATUS status;
     if (code != IOCTL_USB_GET_ROOT_HUB_NAME) status = Fail(TV_ERROR_INVALID_FUNCTION);
-    else if (q.OutSize < 4) status = Fail(TV_ERROR_INSUFFICIENT_BUFFER);
+    else if (q.OutSize < 6) status = Fail(TV_ERROR_INSUFFICIENT_BUFFER);
     else if (!c->RootHub) status = Fail(TV_ERROR_GEN_FAILURE);
     else status = NameAnswer(&q, 4, &Topology.Hubs[c->RootHub - 1].Name);
     return Complete(irp, status, &q);

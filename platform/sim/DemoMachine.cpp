@@ -1,7 +1,10 @@
 // The machine tarvel-sim shows when no machine file is given: a laptop
 // with an xHCI controller (stick, keyboard, mouse, webcam, a USB 2.0 hub
 // with a printer, a serial adapter without driver and a device that failed
-// enumeration) and a second controller with a fingerprint reader.
+// enumeration) and a second controller with a fingerprint reader. It
+// answers as Windows 10 does: the stick's SuperSpeed shows in the V2 answer
+// alone, on a port that supports USB 3.0 only; the _EX speed stops at high
+// speed.
 #include "platform/sim/Machine.h"
 
 namespace tarvel::sim {
@@ -16,7 +19,8 @@ const char* DemoMachineJson() {
           "node": {"description": "USB Root Hub (USB 3.0)"},
           "connections": {
             "1": {
-              "vid": "0x0781", "pid": "0x5581", "bcd_usb": "0x0300", "speed": 3,
+              "vid": "0x0781", "pid": "0x5581", "bcd_usb": "0x0300", "speed": 2,
+              "v2": {"protocols": 4, "flags": 3},
               "node": {"description": "USB Mass Storage Device",
                        "instance_id": "USB\\VID_0781&PID_5581\\4C530001230815117402"}
             },

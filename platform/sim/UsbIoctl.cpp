@@ -64,21 +64,23 @@ ULONG InputIndex(const void* in, DWORD inSize) {
 }
 
 // A name answer: the fixed part (ConnectionIndex for the port queries,
-// then ActualLength), then as much of the name and terminator as fits.
+// then ActualLength), then the name and its terminator. The structure's
+// declared size holds the fixed part and one character; an area that holds
+// that much but not the whole name gets that much alone, with the size
+// needed and an empty name, as the hub driver answers.
 bool NameAnswer(Query& q, DWORD fixed, const std::string& utf8) {
-    if (q.outSize < fixed) return q.Fail(ERROR_INSUFFICIENT_BUFFER);
+    const DWORD declared = fixed + 2;
+    if (q.outSize < declared) return q.Fail(ERROR_INSUFFICIENT_BUFFER);
     std::u16string name = sim::Utf16(utf8);
-    size_t chars = name.size() + 1;
-    ULONG actual = ULONG(fixed + 2 * chars);
-    size_t fits = (q.outSize - fixed) / 2;
-    if (fits > chars) fits = chars;
-    q.answer.assign(fixed + 2 * fits, 0);
+    ULONG actual = ULONG(fixed + 2 * (name.size() + 1));
+    bool whole = q.outSize >= actual;
+    q.answer.assign(whole ? actual : declared, 0);
     if (fixed == 8) {
         ULONG index = InputIndex(q.in, q.inSize);
         memcpy(q.answer.data(), &index, 4);
     }
     memcpy(q.answer.data() + fixed - 4, &actual, 4);
-    memcpy(q.answer.data() + fixed, name.c_str(), 2 * fits);  // terminator included if it fits
+    if (whole) memcpy(q.answer.data() + fixed, name.c_str(), 2 * (name.size() + 1));
     return true;
 }
 
@@ -159,7 +161,10 @@ bool ConnectionInformationV2(Query& q) {
     if (q.outSize < size || q.inSize < size) return q.Fail(ERROR_INSUFFICIENT_BUFFER);
     USB_NODE_CONNECTION_INFORMATION_EX_V2 info;
     memcpy(&info, q.in, size);
-    if (info.Length != size) return q.Fail(ERROR_INVALID_PARAMETER);
+    // Windows 8 and later answer only a caller that asks for USB 3.0.
+    const ULONG usb300 = 0x4;
+    if (info.Length != size || !(info.SupportedUsbProtocols.ul & usb300))
+        return q.Fail(ERROR_INVALID_PARAMETER);
     const sim::UsbPort* port;
     if (!FindPort(q, port)) return false;
     if (port && !port->v2_ok) return q.Fail(ERROR_GEN_FAILURE);
@@ -169,7 +174,7 @@ bool ConnectionInformationV2(Query& q) {
 }
 
 bool DriverKeyName(Query& q) {
-    if (q.outSize < 8 || q.inSize < 4) return q.Fail(ERROR_INSUFFICIENT_BUFFER);
+    if (q.outSize < 10 || q.inSize < 4) return q.Fail(ERROR_INSUFFICIENT_BUFFER);
     const sim::UsbPort* port;
     if (!FindPort(q, port)) return false;
     if (!port) return q.Fail(ERROR_DEVICE_NOT_CONNECTED);
@@ -178,7 +183,7 @@ bool DriverKeyName(Query& q) {
 }
 
 bool ConnectionName(Query& q) {
-    if (q.outSize < 8 || q.inSize < 4) return q.Fail(ERROR_INSUFFICIENT_BUFFER);
+    if (q.outSize < 10 || q.inSize < 4) return q.Fail(ERROR_INSUFFICIENT_BUFFER);
     const sim::UsbPort* port;
     if (!FindPort(q, port)) return false;
     if (port && !port->node_name_ok) return q.Fail(ERROR_GEN_FAILURE);
@@ -201,7 +206,7 @@ bool HubCapabilities(Query& q) {
 bool ControllerQuery(Query& q, DWORD code) {
     if (code != IOCTL_USB_GET_ROOT_HUB_NAME) return q.Fail(kErrorInvalidFunction);
     int hub = sim::Usb().controllers[q.device.index].root_hub;
-    if (q.outSize < 4) return q.Fail(ERROR_INSUFFICIENT_BUFFER);
+    if (q.outSize < 6) return q.Fail(ERROR_INSUFFICIENT_BUFFER);
     if (hub < 0) return q.Fail(ERROR_GEN_FAILURE);
     return NameAnswer(q, 4, sim::Usb().hubs[hub].name);
 }

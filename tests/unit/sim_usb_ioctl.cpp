@@ -1,6 +1,6 @@
 // The hub driver's answers as the walk relies on them, which the fake driver
-// under Wine copies: the fixed parts, the name answers with ActualLength and
-// their cut, and the forms of failure.
+// under Wine copies: the fixed parts, the name answers with ActualLength,
+// whole or empty, the input the V2 query insists on, and the forms of failure.
 #include <string.h>
 
 #include <map>
@@ -46,9 +46,15 @@ TEST(SimUsbHub, Answers) {
         SCOPED_TRACE(q.dump());
         alignas(8) unsigned char area[600], before[600];
         memset(area, 0xA5, sizeof area);
-        ULONG port = q["port"], v2Length = q.value("length", 16);  // V2 checks its Length first
+        // V2 reads its Length and the protocols asked for; 0xA5... asks for Usb300.
+        ULONG port = q["port"], v2Length = q.value("length", 16);
         memcpy(area, &port, 4);
         memcpy(area + 4, &v2Length, 4);
+        if (q.contains("asked")) {
+            ULONG asked = q["asked"], flags = 0;
+            memcpy(area + 8, &asked, 4);
+            memcpy(area + 12, &flags, 4);
+        }
         memcpy(before, area, sizeof area);
         DWORD size = q["size"], bytes = 0xDEAD;
         bool ok = DeviceIoControl(hub, kCodes.at(q["code"]), area, size, area, size, &bytes, nullptr);
@@ -59,7 +65,8 @@ TEST(SimUsbHub, Answers) {
             EXPECT_EQ(memcmp(area, before, sizeof area), 0);
             continue;
         }
-        EXPECT_EQ(memcmp(area + size, before + size, sizeof area - size), 0);
+        ASSERT_LE(bytes, size);
+        EXPECT_EQ(memcmp(area + bytes, before + bytes, sizeof area - bytes), 0);
         const auto& conn = *reinterpret_cast<USB_NODE_CONNECTION_INFORMATION_EX*>(area);
         const auto& name = *reinterpret_cast<USB_NODE_CONNECTION_NAME*>(area);
         const auto& v2 = *reinterpret_cast<USB_NODE_CONNECTION_INFORMATION_EX_V2*>(area);
@@ -75,18 +82,28 @@ TEST(SimUsbHub, Answers) {
     CloseHandle(hub);
 }
 
-TEST(SimUsbIoctl, RootHubNameOnlyOnTheControllerAndCutAtItsArea) {
+TEST(SimUsbIoctl, RootHubNameOnlyOnTheControllerAndWholeOrNotAtAll) {
     unit::Load(R"({"clock": "virtual", "usb": {"controllers": [{"root_hub": {"name": ")" +
                std::string(600, 'N') + R"("}}, {}]}})");
     HANDLE hc = Open("\\\\?\\pci#ven_8086&dev_a36d#3&11583659&0&0#{3abf6f2d-71c4-462a-8a92-1e6861e6af27}");
     ASSERT_NE(hc, INVALID_HANDLE_VALUE);
-    alignas(8) unsigned char area[524] = {};
+    alignas(8) unsigned char area[1300];
+    memset(area, 0xA5, sizeof area);
     DWORD bytes = 0;
     auto& name = *reinterpret_cast<USB_ROOT_HUB_NAME*>(area);
+    // Too small for the name: the declared six bytes alone, the rest as it was.
     ASSERT_TRUE(DeviceIoControl(hc, IOCTL_USB_GET_ROOT_HUB_NAME, area, 524, area, 524, &bytes, nullptr));
+    EXPECT_EQ(bytes, 6u);
     EXPECT_EQ(+name.ActualLength, 4u + 2u * 601u);
-    EXPECT_EQ(+name.RootHubName[259], u'N');  // the last that fits: no terminator
-    EXPECT_FALSE(DeviceIoControl(hc, IOCTL_USB_GET_ROOT_HUB_NAME, area, 3, area, 3, &bytes, nullptr));
+    EXPECT_EQ(+name.RootHubName[0], 0);
+    EXPECT_EQ(area[6], 0xA5);
+    ASSERT_TRUE(DeviceIoControl(hc, IOCTL_USB_GET_ROOT_HUB_NAME, area, 6, area, 6, &bytes, nullptr));
+    EXPECT_EQ(bytes, 6u);
+    ASSERT_TRUE(DeviceIoControl(hc, IOCTL_USB_GET_ROOT_HUB_NAME, area, 1206, area, 1206, &bytes, nullptr));
+    EXPECT_EQ(bytes, 1206u);
+    EXPECT_EQ(+name.RootHubName[599], u'N');
+    EXPECT_EQ(+name.RootHubName[600], 0);
+    EXPECT_FALSE(DeviceIoControl(hc, IOCTL_USB_GET_ROOT_HUB_NAME, area, 5, area, 5, &bytes, nullptr));
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_INSUFFICIENT_BUFFER);
     CloseHandle(hc);
     // The second controller has no root hub.

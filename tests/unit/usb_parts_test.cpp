@@ -71,9 +71,9 @@ struct UsbTree : SimTest {
 
 }  // namespace
 
-// Driver keys compare exactly and failure texts name no node; hub paths
-// compare without their prefix and case, locations by their port prefix
-// without case.
+// Driver keys compare exactly; failure texts and empty keys name no node;
+// hub paths compare without their prefix and case, locations by their port
+// prefix without case.
 TEST_F(UsbTree, NodeLookups) {
     DevNodeRecord* first = Add(kHub, "Port_#0010.Hub_#0001", "{36fc9e60}\\0001");
     Add(kHub, "USB.PORT_#0003", "x");  // found later: no prefix
@@ -81,8 +81,9 @@ TEST_F(UsbTree, NodeLookups) {
     DevNodeRecord* three = Add(kHub, "PORT_#0003.HUB_#0001", "- (CR_NO_SUCH_VALUE)");
     DevNodeRecord* unreadable = Add("", "Port_#0001.Hub_#0001", "c");
     Add(kHub, "- (CR_NO_SUCH_VALUE)", "d");
+    Add(kHub, "Port_#0004.Hub_#0001", "");  // an empty driver value
     EXPECT_EQ(tree.FindByDriverKey("{36fc9e60}\\0001"), first);
-    for (const char* key : {"{36FC9E60}\\0001", "- (CR_NO_SUCH_VALUE)", (const char*)NULL})
+    for (const char* key : {"{36FC9E60}\\0001", "- (CR_NO_SUCH_VALUE)", "", (const char*)NULL})
         EXPECT_EQ(tree.FindByDriverKey(key), nullptr) << (key ? key : "NULL");
     EXPECT_EQ(tree.FindByHubPort(kOpenedHub, 3), three);
     EXPECT_EQ(tree.FindByHubPort(kOpenedHub, 1), nullptr);  // not the node of port 10

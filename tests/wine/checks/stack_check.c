@@ -1,7 +1,7 @@
 // Asks tarvelusb.sys, loaded with stack_check.json, the hub queries with
-// the areas the walk never uses: too small for the fixed part, just the
-// fixed part, a name without room for its terminator, ports out of range,
-// and the failure forms. What each must answer is the machine format's
+// the areas and input the walk never uses: too small for the fixed part,
+// just the declared size, a name without room for its terminator, ports out
+// of range, a V2 query without Usb300, and the failure forms. What each must answer is the machine format's
 // contract; this checks that the driver and Wine's buffered I/O keep it.
 // Prints one line per fault and exits with the number of faults.
 #include <windows.h>
@@ -84,26 +84,35 @@ static HANDLE OpenHub(const WCHAR* name) {
                        OPEN_EXISTING, 0, NULL);
 }
 
-// The three name answers: fixed part, then as much of the name as fits,
-// the terminator only when it fits too; ActualLength always the full size.
+// The three name answers: the whole structure when the area holds it;
+// else, from the declared size (fixed part and one character) on, that
+// size alone with ActualLength and an empty name; below it, a failure.
 static void CheckNameAnswers(HANDLE device, DWORD code, ULONG index, DWORD fixed,
                              const WCHAR* name, DWORD chars) {
     QUERY q;
-    DWORD actual = fixed + 2 * (chars + 1);
-    Ask(device, code, &q, &index, 4, fixed - 1);
+    DWORD declared = fixed + 2, actual = fixed + 2 * (chars + 1);
+    Ask(device, code, &q, &index, 4, declared - 1);
     CHECK(!q.Ok && q.Error == ERROR_INSUFFICIENT_BUFFER, "error %lu", q.Error);
     CHECK(Untouched(&q, 4, sizeof q.Area), "a failed query wrote into the area");
-    Ask(device, code, &q, &index, 4, fixed);
-    CHECK(q.Ok && q.Returned == fixed, "ok %d returned %lu", q.Ok, q.Returned);
-    CHECK(Ulong(&q, fixed - 4) == actual, "ActualLength %lu, not %lu", Ulong(&q, fixed - 4), actual);
-    if (fixed == 8) CHECK(Ulong(&q, 0) == index, "ConnectionIndex %lu", Ulong(&q, 0));
-    Ask(device, code, &q, &index, 4, fixed + 2 * chars + 1);  // no room for the terminator
-    CHECK(q.Ok && q.Returned == fixed + 2 * chars, "ok %d returned %lu", q.Ok, q.Returned);
-    CHECK(!memcmp(q.Area + fixed, name, 2 * chars), "name differs");
-    CHECK(Untouched(&q, fixed + 2 * chars, sizeof q.Area), "a terminator past the area");
-    Ask(device, code, &q, &index, 4, 600);
+    DWORD shortOf[] = {declared, actual - 1};  // no room for the name, for its terminator
+    for (int i = 0; i < 2 && chars; i++) {
+        Ask(device, code, &q, &index, 4, shortOf[i]);
+        CHECK(q.Ok && q.Returned == declared, "area %lu: ok %d returned %lu", shortOf[i], q.Ok,
+              q.Returned);
+        CHECK(Ulong(&q, fixed - 4) == actual, "ActualLength %lu, not %lu", Ulong(&q, fixed - 4),
+              actual);
+        if (fixed == 8) CHECK(Ulong(&q, 0) == index, "ConnectionIndex %lu", Ulong(&q, 0));
+        CHECK(q.Area[fixed] == 0 && q.Area[fixed + 1] == 0, "area %lu: the name not empty",
+              shortOf[i]);
+        CHECK(Untouched(&q, declared, sizeof q.Area), "area %lu: written past the declared size",
+              shortOf[i]);
+    }
+    Ask(device, code, &q, &index, 4, actual);
     CHECK(q.Ok && q.Returned == actual, "ok %d returned %lu", q.Ok, q.Returned);
     CHECK(!memcmp(q.Area + fixed, name, 2 * (chars + 1)), "name or terminator differs");
+    CHECK(Untouched(&q, actual, sizeof q.Area), "written past the answer");
+    Ask(device, code, &q, &index, 4, 600);
+    CHECK(q.Ok && q.Returned == actual, "ok %d returned %lu", q.Ok, q.Returned);
 }
 
 static void CheckConnectionQueries(HANDLE hub) {
@@ -146,6 +155,16 @@ static void CheckV2(HANDLE hub) {
     // Whatever the caller put there is overwritten.
     CHECK(q.Ok && out->SupportedUsbProtocols.ul == 7 && out->Flags.ul == 3,
           "ok %d protocols %lu flags %lu", q.Ok, out->SupportedUsbProtocols.ul, out->Flags.ul);
+    // Without Usb300 the query is refused, whatever else is asked for.
+    in.SupportedUsbProtocols.ul = 0xFFFFFFFB;
+    Ask(hub, IOCTL_USB_GET_NODE_CONNECTION_INFORMATION_EX_V2, &q, &in, sizeof in, sizeof in);
+    CHECK(!q.Ok && q.Error == ERROR_INVALID_PARAMETER && Untouched(&q, sizeof in, sizeof q.Area),
+          "no Usb300: ok %d error %lu", q.Ok, q.Error);
+    in.SupportedUsbProtocols.ul = 0;
+    Ask(hub, IOCTL_USB_GET_NODE_CONNECTION_INFORMATION_EX_V2, &q, &in, sizeof in, sizeof in);
+    CHECK(!q.Ok && q.Error == ERROR_INVALID_PARAMETER, "nothing asked: error %lu", q.Error);
+    // The walk's query: Usb300 alone, no flags.
+    in.SupportedUsbProtocols.ul = 4;
     in.ConnectionIndex = 4;
     Ask(hub, IOCTL_USB_GET_NODE_CONNECTION_INFORMATION_EX_V2, &q, &in, sizeof in, sizeof in);
     CHECK(q.Ok && out->SupportedUsbProtocols.ul == 3 && out->Flags.ul == 0,

@@ -95,6 +95,12 @@ def shown(text, width):
     return text.encode("cp1252", "replace")[:width - 1].decode("cp1252")
 
 
+def answered(key):
+    """A driver key as the program reads it: the hub answers a key longer
+    than the program's area (64 wide characters) with no name at all."""
+    return shown(key, 64) if len(key.encode("utf-16-le")) < 128 else ""
+
+
 def readable(text):
     """Whether a property fits the program's 2048-byte buffer."""
     return len((text + "\0").encode("utf-16-le")) <= 2048
@@ -142,7 +148,7 @@ class HarnessAgreesWithTheSimulator(unittest.TestCase):
                 if struct.unpack_from("<I", hub[f"Port{port}"], 32)[0]:
                     self.assertTrue(driver_key.startswith("- ("), driver_key)
                 else:
-                    self.assertEqual(driver_key, shown(hub[f"DriverKey{port}"], 64))
+                    self.assertEqual(driver_key, answered(hub[f"DriverKey{port}"]))
 
     def check_node_list(self, t, keys, debug, label):
         found = re.findall(r"Dev\[ *\d+\]= *(\d+) .* (\S+)\r\n.*\r\n"

@@ -18,6 +18,9 @@ struct ToolRun {
     int exitCode = -1;
 };
 
+// A file's path as one shell word, whatever folder names the checkout has.
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
 ToolRun RunTool(const std::string& args) {
     std::string errPath = "/tmp/tarvel-machine-" + std::to_string(getpid()) + ".err";
     FILE* out = popen((std::string("'") + TARVEL_MACHINE_EXE + "' " + args + " 2>" + errPath).c_str(),
@@ -55,7 +58,7 @@ TEST(MachineTool, CheckNamesTheFirstBadKey) {
         const auto& m = c["machine"];
         std::ofstream(path, std::ios::binary) << (m.is_string() ? m.get<std::string>() : m.dump());
         for (const char* action : {"check", "resolve"}) {
-            ToolRun run = RunTool(std::string(action) + " " + path);
+            ToolRun run = RunTool(std::string(action) + " " + Quoted(path));
             EXPECT_EQ(run.exitCode, 1) << c["error"];
             EXPECT_EQ(run.err, path + ": " + c["error"].get<std::string>() + "\n");
             EXPECT_EQ(run.out, "");
@@ -67,10 +70,10 @@ TEST(MachineTool, CheckNamesTheFirstBadKey) {
 TEST(MachineTool, AcceptsEveryShippedMachine) {
     for (const char* folder : {"examples", "tests/golden/machines", "tests/wine/machines"}) {
         for (const std::string& file : MachineFiles(folder)) {
-            ToolRun check = RunTool("check " + file);
+            ToolRun check = RunTool("check " + Quoted(file));
             EXPECT_EQ(check.exitCode, 0) << file << ": " << check.err;
             EXPECT_EQ(check.out + check.err, "") << file;
-            ToolRun resolve = RunTool("resolve " + file);
+            ToolRun resolve = RunTool("resolve " + Quoted(file));
             auto machine = nlohmann::json::parse(resolve.out, nullptr, false);
             ASSERT_TRUE(machine.is_object()) << file;
             // Nodes come in DEVINST order, each parent before its children.

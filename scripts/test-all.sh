@@ -34,11 +34,12 @@ if stage "build" scripts/build.sh; then
         --output-junit "$root/build/linux/junit.xml" || true
 fi
 
-if stage "sanitizer build" cmake -S . -B build/linux-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+if stage "sanitizer configure" cmake -S . -B build/linux-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
         -DTARVEL_SANITIZE=ON && stage "sanitizer build" cmake --build build/linux-asan -j"$jobs"; then
     junit+=("$root/build/linux-asan/junit.xml")
-    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-        stage "sanitizer tests" ctest --test-dir build/linux-asan --output-on-failure -j"$jobs" \
+    stage "sanitizer tests" env ASAN_OPTIONS=detect_leaks=1 \
+        UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        ctest --test-dir build/linux-asan --output-on-failure -j"$jobs" \
         --output-junit "$root/build/linux-asan/junit.xml" || true
 fi
 

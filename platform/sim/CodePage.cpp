@@ -318,9 +318,14 @@ int MultiByteToWideChar(UINT codePage, DWORD, LPCSTR text, int count, LPWSTR wid
         } else if (!table) {
             units[0] = b < 0x80 ? b : u'?';
             ++pos;
-        } else if (table->isLead[b] && pos + 1 < length) {
+        } else if (table->isLead[b] && pos + 1 < length && bytes[pos + 1] != 0) {
             units[0] = table->dbcs[b << 8 | bytes[pos + 1]];
             pos += 2;
+        } else if (table->isLead[b]) {
+            // A lead byte at the end, or before a NUL, is no character; the
+            // NUL stays one.
+            units[0] = table->uniDefaultChar;
+            ++pos;
         } else {
             units[0] = table->single[b];
             ++pos;

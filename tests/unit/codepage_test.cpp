@@ -22,7 +22,8 @@ std::string Unhex(std::string hex) {
 struct CodePages : unit::SimTest {};
 
 TEST_F(CodePages, ToBytesBestFitDefaultAndDoubleByte) {
-    for (const auto& c : unit::Data("codepages.json")["to_bytes"]) {
+    const auto data = unit::Data("codepages.json");
+    for (const auto& c : data["to_bytes"]) {
         SCOPED_TRACE(c.dump());
         std::u16string wide = tarvel::sim::Utf16(c["text"].get<std::string>());
         std::string def = c.value("default", "");
@@ -44,7 +45,8 @@ TEST_F(CodePages, ToBytesBestFitDefaultAndDoubleByte) {
 }
 
 TEST_F(CodePages, ToWideReadsLeadAndTrailBytes) {
-    for (const auto& c : unit::Data("codepages.json")["to_wide"]) {
+    const auto data = unit::Data("codepages.json");
+    for (const auto& c : data["to_wide"]) {
         SCOPED_TRACE(c.dump());
         std::string bytes = Unhex(c["bytes"]);
         WCHAR out[32];
@@ -55,7 +57,8 @@ TEST_F(CodePages, ToWideReadsLeadAndTrailBytes) {
 }
 
 TEST_F(CodePages, InfoNamesAndLeadBytes) {
-    for (const auto& [cp, name] : unit::Data("codepages.json")["names"].items()) {
+    const auto data = unit::Data("codepages.json");
+    for (const auto& [cp, name] : data["names"].items()) {
         CPINFOEXA info;
         ASSERT_TRUE(GetCPInfoExA(std::stoul(cp), 0, &info));
         EXPECT_EQ(std::string(info.CodePageName), name.get<std::string>());

@@ -21,6 +21,11 @@ PAGES = [437, 850, 852, 866, 874, 932, 936, 949, 950] + list(range(1250, 1259))
 
 
 def parse(path):
+    """The NLS layout, in words: the header (its size first), the offset
+    of the table from UTF-16, the 256 single-byte entries, a glyph-table
+    flag (and 256 glyphs), the DBCS flag with 256 per-lead offsets and the
+    trail tables, then the table from UTF-16: bytes for a single-byte code
+    page, words (lead << 8 | trail) for a double-byte one."""
     data = open(path, 'rb').read()
     w = struct.unpack('<%dH' % (len(data) // 2), data)
     hsize = w[0]

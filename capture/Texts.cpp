@@ -32,23 +32,23 @@ int PutUtf8(char* out, DWORD code) {
     return 4;
 }
 
-// The character each byte from 0x80 up stands for in the ANSI code page,
-// found by asking the system's own conversion; 0 for a byte that no
-// character becomes (a lead byte, or a gap in the code page).
-WCHAR AnsiChars[256];
-bool AnsiCharsRead;
 bool AnsiNoted;
 
-void ReadAnsiChars() {
-    AnsiCharsRead = true;
-    for (DWORD c = 0x80; c <= 0xFFFF; c++) {
-        if (c >= 0xD800 && c <= 0xDFFF) continue;
-        WCHAR wide = WCHAR(c);
-        char bytes[8];
-        int n = WideCharToMultiByte(CP_ACP, 0, &wide, 1, bytes, sizeof bytes, NULL, NULL);
-        BYTE b = BYTE(bytes[0]);
-        if (n == 1 && b >= 0x80 && AnsiChars[b] == 0) AnsiChars[b] = wide;
-    }
+// The character that the n bytes at text stand for in the ANSI code page,
+// asked of the system's own conversion, or 0. Bytes stand for a character
+// only when it converts back to exactly them: a gap, a lone lead byte or a
+// bad trail byte reads as some default character that does not.
+WCHAR AnsiChar(const BYTE* text, int n) {
+    WCHAR wide[2];
+    if (MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<const char*>(text), n, wide, 2) != 1)
+        return 0;
+    char back[8];
+    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, 1, back, sizeof back, NULL,
+                            NULL) != n)
+        return 0;
+    for (int i = 0; i < n; i++)
+        if (BYTE(back[i]) != text[i]) return 0;
+    return wide[0];
 }
 
 // The length of a well-formed UTF-8 sequence at text, or 0.
@@ -110,9 +110,13 @@ Text AnsiText(Machine& m, const char* bytes, int length) {
                 continue;
             }
         } else {
-            if (!AnsiCharsRead) ReadAnsiChars();
-            if (AnsiChars[in[i]]) {
-                used += PutUtf8(out + used, AnsiChars[in[i++]]);
+            // One byte, or a lead and a trail byte in a double-byte code page.
+            int n = 1;
+            WCHAR c = AnsiChar(in + i, 1);
+            if (!c && i + 1 < length) c = AnsiChar(in + i, n = 2);
+            if (c) {
+                used += PutUtf8(out + used, c);
+                i += n;
                 continue;
             }
         }
@@ -127,9 +131,7 @@ Text AnsiText(Machine& m, const char* bytes, int length) {
 }
 
 void ResetTexts() {
-    AnsiCharsRead = false;
     AnsiNoted = false;
-    MemFill(AnsiChars, 0, sizeof AnsiChars);
 }
 
 Text FailedText(DWORD code) { return Text{nullptr, 0, false, code}; }

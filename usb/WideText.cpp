@@ -6,8 +6,6 @@ namespace {
 
 // Longest text a hub or the registry answers: a 2048-byte property.
 const int kMaxUnits = 1024;
-// A UTF-16 unit never takes more than this in any code page.
-const int kBytesPerUnit = 4;
 
 }  // namespace
 
@@ -23,16 +21,22 @@ int WideToText(UINT codePage, const WCHAR* wide, int maxUnits, char* out, int ou
     int units = 0;
     while (units < maxUnits && wide[units] != 0) units++;
 
-    // Converted first into room that always suffices, so that a text too
-    // long for the field is cut rather than lost.
-    char converted[kMaxUnits * kBytesPerUnit + 1];
+    // One character at a time straight into the field: a character that
+    // does not fit fails, and the text ends before it, never inside a
+    // double-byte character or a UTF-8 sequence. A pair goes together, as
+    // UTF-8 writes it as one character.
     int length = 0;
-    if (units > 0)
-        length = WideCharToMultiByte(codePage, 0, wide, units, converted,
-                                     (int)sizeof(converted) - 1, NULL, NULL);
-    if (length < 0) length = 0;
-    if (length > outSize - 1) length = outSize - 1;
-    for (int i = 0; i < length; i++) out[i] = converted[i];
+    for (int i = 0; i < units && length < outSize - 1;) {
+        int step = i + 1 < units && wide[i] >= 0xD800 && wide[i] < 0xDC00 &&
+                           wide[i + 1] >= 0xDC00 && wide[i + 1] < 0xE000
+                       ? 2
+                       : 1;
+        int n = WideCharToMultiByte(codePage, 0, wide + i, step, out + length,
+                                    outSize - 1 - length, NULL, NULL);
+        if (n <= 0) break;
+        length += n;
+        i += step;
+    }
     out[length] = 0;
     return length;
 }

@@ -1,7 +1,11 @@
-// Code pages of the simulated machine: the conversion from UTF-16 and the
-// case mapping of the ANSI code page.
+// Code pages of the simulated machine: conversion between UTF-16 and the
+// code pages with Windows' tables, and the case mapping of the ANSI code page.
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
+
+#include <memory>
+#include <vector>
 
 #include "platform/sim/Sim.h"
 #include "platform/sim/SimCore.h"
@@ -9,47 +13,38 @@
 namespace tarvel::sim {
 namespace {
 
-// Upper halves (0x80..0xFF) of the single-byte code pages.
-const uint16_t kCp437[128] = {
-    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8,
-    0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5, 0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2,
-    0x00FB, 0x00F9, 0x00FF, 0x00D6, 0x00DC, 0x00A2, 0x00A3, 0x00A5, 0x20A7, 0x0192, 0x00E1,
-    0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA, 0x00BA, 0x00BF, 0x2310, 0x00AC, 0x00BD,
-    0x00BC, 0x00A1, 0x00AB, 0x00BB, 0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x2561, 0x2562,
-    0x2556, 0x2555, 0x2563, 0x2551, 0x2557, 0x255D, 0x255C, 0x255B, 0x2510, 0x2514, 0x2534,
-    0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F, 0x255A, 0x2554, 0x2569, 0x2566, 0x2560,
-    0x2550, 0x256C, 0x2567, 0x2568, 0x2564, 0x2565, 0x2559, 0x2558, 0x2552, 0x2553, 0x256B,
-    0x256A, 0x2518, 0x250C, 0x2588, 0x2584, 0x258C, 0x2590, 0x2580, 0x03B1, 0x00DF, 0x0393,
-    0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4, 0x03A6, 0x0398, 0x03A9, 0x03B4, 0x221E, 0x03C6,
-    0x03B5, 0x2229, 0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248, 0x00B0,
-    0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0};
+struct PageData {
+    UINT codePage;
+    const unsigned char* bytes;
+    size_t size;
+};
+#include "CodePageData.inc"
 
-const uint16_t kCp850[128] = {
-    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8,
-    0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5, 0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2,
-    0x00FB, 0x00F9, 0x00FF, 0x00D6, 0x00DC, 0x00F8, 0x00A3, 0x00D8, 0x00D7, 0x0192, 0x00E1,
-    0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA, 0x00BA, 0x00BF, 0x00AE, 0x00AC, 0x00BD,
-    0x00BC, 0x00A1, 0x00AB, 0x00BB, 0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x00C1, 0x00C2,
-    0x00C0, 0x00A9, 0x2563, 0x2551, 0x2557, 0x255D, 0x00A2, 0x00A5, 0x2510, 0x2514, 0x2534,
-    0x252C, 0x251C, 0x2500, 0x253C, 0x00E3, 0x00C3, 0x255A, 0x2554, 0x2569, 0x2566, 0x2560,
-    0x2550, 0x256C, 0x00A4, 0x00F0, 0x00D0, 0x00CA, 0x00CB, 0x00C8, 0x0131, 0x00CD, 0x00CE,
-    0x00CF, 0x2518, 0x250C, 0x2588, 0x2584, 0x00A6, 0x00CC, 0x2580, 0x00D3, 0x00DF, 0x00D4,
-    0x00D2, 0x00F5, 0x00D5, 0x00B5, 0x00FE, 0x00DE, 0x00DA, 0x00DB, 0x00D9, 0x00FD, 0x00DD,
-    0x00AF, 0x00B4, 0x00AD, 0x00B1, 0x2017, 0x00BE, 0x00B6, 0x00A7, 0x00F7, 0x00B8, 0x00B0,
-    0x00A8, 0x00B7, 0x00B9, 0x00B3, 0x00B2, 0x25A0, 0x00A0};
-
-// 1252 differs from Latin-1 only in 0x80..0x9F; the five unassigned bytes
-// map to the C1 controls of the same value, as Windows does.
-const uint16_t kCp1252Low[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-int FindInTable(const uint16_t* table, int size, uint32_t code) {
-    for (int i = 0; i < size; ++i)
-        if (table[i] == code) return i;
-    return -1;
-}
+// Windows' names, as GetCPInfoExA answers them.
+const struct {
+    UINT codePage;
+    const char* name;
+} kPageNames[] = {
+    {437, "437   (OEM - United States)"},
+    {850, "850   (OEM - Multilingual Latin I)"},
+    {852, "852   (OEM - Latin II)"},
+    {866, "866   (OEM - Russian)"},
+    {874, "874   (ANSI/OEM - Thai)"},
+    {932, "932   (ANSI/OEM - Japanese Shift-JIS)"},
+    {936, "936   (ANSI/OEM - Simplified Chinese GBK)"},
+    {949, "949   (ANSI/OEM - Korean)"},
+    {950, "950   (ANSI/OEM - Traditional Chinese Big5)"},
+    {1250, "1250  (ANSI - Central Europe)"},
+    {1251, "1251  (ANSI - Cyrillic)"},
+    {1252, "1252  (ANSI - Latin I)"},
+    {1253, "1253  (ANSI - Greek)"},
+    {1254, "1254  (ANSI - Turkish)"},
+    {1255, "1255  (ANSI - Hebrew)"},
+    {1256, "1256  (ANSI - Arabic)"},
+    {1257, "1257  (ANSI - Baltic)"},
+    {1258, "1258  (ANSI/OEM - Viet Nam)"},
+    {CP_UTF8, "65001 (UTF-8)"},
+};
 
 int EncodeUtf8(uint32_t code, char out[4]) {
     if (code == kBadCodePoint) code = 0xFFFD;
@@ -75,21 +70,92 @@ int EncodeUtf8(uint32_t code, char out[4]) {
     return 4;
 }
 
-int EncodeSingleByte(UINT codePage, uint32_t code) {
-    if (code < 0x80) return (int)code;
-    int index = -1;
-    if (codePage == 437) index = FindInTable(kCp437, 128, code);
-    if (codePage == 850) index = FindInTable(kCp850, 128, code);
-    if (index >= 0) return 0x80 + index;
-    if (codePage == 1252) {
-        if (code >= 0xA0 && code <= 0xFF) return (int)code;
-        index = FindInTable(kCp1252Low, 32, code);
-        if (index >= 0) return 0x80 + index;
+// Reads the little-endian words of an embedded table; a short table is a
+// broken build, never a reason to answer '?'.
+struct WordReader {
+    const PageData& data;
+    size_t pos = 0;
+    uint16_t Next() {
+        if (pos + 2 > data.size) {
+            fprintf(stderr, "tarvel-sim: code page %u: table truncated\n", data.codePage);
+            abort();
+        }
+        uint16_t word = (uint16_t)(data.bytes[pos] | data.bytes[pos + 1] << 8);
+        pos += 2;
+        return word;
     }
-    return -1;
+};
+
+// Builds the table from the bytes the way scripts/codepages.py derives it:
+// the first byte sequence that gives a unit, then the stored differences.
+std::unique_ptr<CodePageTable> BuildTable(const PageData& data) {
+    auto table = std::make_unique<CodePageTable>();
+    WordReader in{data};
+    uint16_t header[13];
+    uint16_t headerSize = header[0] = in.Next();
+    if (headerSize != 13) {
+        fprintf(stderr, "tarvel-sim: code page %u: bad table header\n", data.codePage);
+        abort();
+    }
+    for (int i = 1; i < 13; ++i) header[i] = in.Next();
+    table->codePage = header[1];
+    table->maxCharSize = header[2];
+    table->defaultChar = header[3];
+    table->uniDefaultChar = header[4];
+    memcpy(table->leadBytes, header + 7, sizeof table->leadBytes);
+    for (int b = 0; b < 256; ++b) table->single[b] = in.Next();
+    int leads = in.Next();
+    for (int i = 0; i < leads; ++i) {
+        uint16_t lead = in.Next();
+        if (lead > 0xFF) abort();
+        table->isLead[lead] = true;
+        table->dbcs.resize(65536, table->uniDefaultChar);
+        for (int t = 0; t < 256; ++t) table->dbcs[lead << 8 | t] = in.Next();
+    }
+    std::vector<bool> set(65536, false);
+    for (int b = 0; b < 256; ++b) {
+        if (!table->isLead[b]) {
+            uint16_t unit = table->single[b];
+            if (!set[unit]) table->wide[unit] = (uint16_t)b, set[unit] = true;
+            continue;
+        }
+        for (int t = 0; t < 256; ++t) {
+            uint16_t unit = table->dbcs[b << 8 | t];
+            if (!set[unit]) table->wide[unit] = (uint16_t)(b << 8 | t), set[unit] = true;
+        }
+    }
+    for (int u = 0; u < 65536; ++u)
+        if (!set[u]) table->wide[u] = table->defaultChar;
+    uint32_t pairs = in.Next();
+    pairs |= (uint32_t)in.Next() << 16;
+    for (uint32_t i = 0; i < pairs; ++i) {
+        uint16_t unit = in.Next();
+        table->wide[unit] = in.Next();
+    }
+    if (in.pos != data.size) {
+        fprintf(stderr, "tarvel-sim: code page %u: table too long\n", data.codePage);
+        abort();
+    }
+    return table;
 }
 
 }  // namespace
+
+uint16_t CodePageTable::ToUnit(uint16_t bytes) const {
+    if (bytes > 0xFF) return dbcs.empty() ? uniDefaultChar : dbcs[bytes];
+    return isLead[bytes] ? uniDefaultChar : single[bytes];
+}
+
+const CodePageTable* FindCodePage(UINT codePage) {
+    const size_t count = sizeof kPageData / sizeof kPageData[0];
+    static std::unique_ptr<CodePageTable> built[count];
+    for (size_t i = 0; i < count; ++i) {
+        if (kPageData[i].codePage != codePage) continue;
+        if (!built[i]) built[i] = BuildTable(kPageData[i]);
+        return built[i].get();
+    }
+    return nullptr;
+}
 
 UINT ResolveCodePage(UINT codePage) {
     if (codePage == CP_ACP) return Current().console.ansi_cp;
@@ -97,12 +163,30 @@ UINT ResolveCodePage(UINT codePage) {
     return codePage;
 }
 
-int EncodeCodePoint(UINT codePage, uint32_t code, char out[4]) {
+int EncodeNext(UINT codePage, DWORD flags, const WCHAR* text, size_t count, size_t* pos,
+               char out[4], bool* missing) {
     codePage = ResolveCodePage(codePage);
-    if (codePage == CP_UTF8) return EncodeUtf8(code, out);
-    int byte = code == kBadCodePoint ? -1 : EncodeSingleByte(codePage, code);
-    if (byte < 0) return 0;
-    out[0] = (char)byte;
+    *missing = false;
+    if (codePage == CP_UTF8) return EncodeUtf8(NextCodePoint(text, count, pos), out);
+    uint16_t unit = text[(*pos)++];
+    const CodePageTable* table = FindCodePage(codePage);
+    if (!table) {
+        *missing = unit >= 0x80;
+        out[0] = *missing ? '?' : (char)unit;
+        return 1;
+    }
+    uint16_t bytes = table->wide[unit];
+    // Best fit answers a byte that reads back as another unit; without it,
+    // only the default char stands for a unit the code page lacks.
+    *missing = table->ToUnit(bytes) != unit &&
+               ((flags & WC_NO_BEST_FIT_CHARS) || bytes == table->defaultChar);
+    if (*missing) bytes = table->defaultChar;
+    if (bytes > 0xFF) {
+        out[0] = (char)(bytes >> 8);
+        out[1] = (char)bytes;
+        return 2;
+    }
+    out[0] = (char)bytes;
     return 1;
 }
 
@@ -142,7 +226,7 @@ namespace tarvel {
 
 using namespace sim;
 
-int WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR wide, int wideCount, LPSTR out,
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideCount, LPSTR out,
                         int outSize, LPCSTR defaultChar, BOOL* usedDefault) {
     UINT cp = ResolveCodePage(codePage);
     bool utf8 = cp == CP_UTF8;
@@ -157,16 +241,16 @@ int WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR wide, int wideCount, LPSTR
     else
         count = (size_t)wideCount;
     if (usedDefault) *usedDefault = FALSE;
-    char fallback = defaultChar ? defaultChar[0] : '?';
     int written = 0;
     for (size_t pos = 0; pos < count;) {
         char bytes[4];
-        int n = EncodeCodePoint(cp, NextCodePoint(wide, count, &pos), bytes);
-        if (n == 0) {
-            bytes[0] = fallback;
+        bool missing;
+        int n = EncodeNext(cp, flags, wide, count, &pos, bytes, &missing);
+        if (missing && defaultChar) {
+            bytes[0] = defaultChar[0];
             n = 1;
-            if (usedDefault) *usedDefault = TRUE;
         }
+        if (missing && usedDefault) *usedDefault = TRUE;
         if (outSize > 0) {
             // Windows fills the buffer with whole characters before it fails.
             if (written + n > outSize) {
@@ -174,6 +258,84 @@ int WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR wide, int wideCount, LPSTR
                 return 0;
             }
             memcpy(out + written, bytes, (size_t)n);
+        }
+        written += n;
+    }
+    return written;
+}
+
+namespace {
+
+// One character of UTF-8 at bytes[*pos]; an ill-formed sequence gives
+// U+FFFD for its longest valid start, as Windows does.
+uint32_t DecodeUtf8(const unsigned char* bytes, size_t count, size_t* pos) {
+    unsigned char lead = bytes[(*pos)++];
+    if (lead < 0x80) return lead;
+    int more = lead >= 0xC2 && lead <= 0xDF ? 1 : lead >= 0xE0 && lead <= 0xEF ? 2
+             : lead >= 0xF0 && lead <= 0xF4 ? 3 : -1;
+    if (more < 0) return 0xFFFD;
+    uint32_t code = lead & (0x3F >> more);
+    for (int i = 0; i < more; ++i) {
+        if (*pos >= count) return 0xFFFD;
+        unsigned char next = bytes[*pos];
+        unsigned char low = 0x80, high = 0xBF;
+        if (i == 0 && lead == 0xE0) low = 0xA0;
+        if (i == 0 && lead == 0xED) high = 0x9F;
+        if (i == 0 && lead == 0xF0) low = 0x90;
+        if (i == 0 && lead == 0xF4) high = 0x8F;
+        if (next < low || next > high) return 0xFFFD;
+        code = code << 6 | (next & 0x3F);
+        ++*pos;
+    }
+    return code;
+}
+
+}  // namespace
+
+int MultiByteToWideChar(UINT codePage, DWORD, LPCSTR text, int count, LPWSTR wide,
+                        int wideSize) {
+    UINT cp = ResolveCodePage(codePage);
+    if (!text || count == 0 || wideSize < 0 || (wideSize > 0 && !wide)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    size_t length = count < 0 ? strlen(text) + 1 : (size_t)count;
+    const unsigned char* bytes = (const unsigned char*)text;
+    const CodePageTable* table = FindCodePage(cp);
+    int written = 0;
+    for (size_t pos = 0; pos < length;) {
+        WCHAR units[2];
+        int n = 1;
+        unsigned char b = bytes[pos];
+        if (cp == CP_UTF8) {
+            uint32_t code = DecodeUtf8(bytes, length, &pos);
+            units[0] = (WCHAR)code;
+            if (code >= 0x10000) {
+                units[0] = (WCHAR)(0xD800 + ((code - 0x10000) >> 10));
+                units[1] = (WCHAR)(0xDC00 + (code & 0x3FF));
+                n = 2;
+            }
+        } else if (!table) {
+            units[0] = b < 0x80 ? b : u'?';
+            ++pos;
+        } else if (table->isLead[b] && pos + 1 < length && bytes[pos + 1] != 0) {
+            units[0] = table->dbcs[b << 8 | bytes[pos + 1]];
+            pos += 2;
+        } else if (table->isLead[b]) {
+            // A lead byte at the end, or before a NUL, is no character; the
+            // NUL stays one.
+            units[0] = table->uniDefaultChar;
+            ++pos;
+        } else {
+            units[0] = table->single[b];
+            ++pos;
+        }
+        if (wideSize > 0) {
+            if (written + n > wideSize) {
+                SetLastError(ERROR_INSUFFICIENT_BUFFER);
+                return 0;
+            }
+            memcpy(wide + written, units, (size_t)n * sizeof(WCHAR));
         }
         written += n;
     }
@@ -195,11 +357,15 @@ BOOL GetCPInfoExA(UINT codePage, DWORD, LPCPINFOEXA info) {
     info->DefaultChar[0] = '?';
     info->UnicodeDefaultChar = u'?';
     info->CodePage = cp;
+    if (const CodePageTable* table = FindCodePage(cp)) {
+        info->MaxCharSize = (UINT)table->maxCharSize;
+        info->DefaultChar[0] = (BYTE)table->defaultChar;
+        info->UnicodeDefaultChar = table->uniDefaultChar;
+        memcpy(info->LeadByte, table->leadBytes, sizeof info->LeadByte);
+    }
     const char* name = nullptr;
-    if (cp == 437) name = "437   (OEM - United States)";
-    if (cp == 850) name = "850   (OEM - Multilingual Latin I)";
-    if (cp == 1252) name = "1252  (ANSI - Latin I)";
-    if (cp == CP_UTF8) name = "65001 (UTF-8)";
+    for (const auto& page : kPageNames)
+        if (page.codePage == cp) name = page.name;
     if (name)
         strcpy(info->CodePageName, name);
     else

@@ -26,6 +26,8 @@ add_library(tarvel_sim STATIC ${TARVEL_SIM_SOURCES})
 target_include_directories(tarvel_sim PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(tarvel_sim PUBLIC nlohmann_json::nlohmann_json)
 target_compile_options(tarvel_sim PRIVATE -Wall -Wextra)
+include(${CMAKE_SOURCE_DIR}/platform/sim/CodePages.cmake)
+target_include_directories(tarvel_sim PRIVATE ${CMAKE_BINARY_DIR}/generated)
 
 add_library(tarvel_program STATIC ${TARVEL_PROGRAM_SOURCES})
 target_include_directories(tarvel_program PUBLIC ${CMAKE_SOURCE_DIR})

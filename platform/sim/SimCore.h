@@ -3,6 +3,7 @@
 #include <stdint.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/Platform.h"
 
@@ -10,9 +11,27 @@ namespace tarvel::sim {
 
 // Code pages: CP_ACP and CP_OEMCP resolved to the machine's numbers.
 UINT ResolveCodePage(UINT codePage);
-// Writes the bytes of one Unicode code point in the code page; returns
-// their count, or 0 when the code page cannot represent it.
-int EncodeCodePoint(UINT codePage, uint32_t code, char out[4]);
+// A code page's tables, as Windows' NLS files hold them.
+struct CodePageTable {
+    UINT codePage = 0;
+    int maxCharSize = 1;
+    uint16_t defaultChar = '?';
+    uint16_t uniDefaultChar = '?';
+    BYTE leadBytes[12] = {};
+    uint16_t single[256] = {};
+    bool isLead[256] = {};
+    std::vector<uint16_t> dbcs;  // lead << 8 | trail, double-byte code pages only
+    uint16_t wide[65536] = {};   // bytes (lead << 8 | trail when two), best fit included
+    // The unit that bytes read back as.
+    uint16_t ToUnit(uint16_t bytes) const;
+};
+// The table of a code page, or null for a code page without one.
+const CodePageTable* FindCodePage(UINT codePage);
+// Writes the bytes of the character at text[*pos] (one unit; for UTF-8 a
+// pair counts as one) and advances *pos; returns their count. *missing:
+// the code page lacks it and the default char was written.
+int EncodeNext(UINT codePage, DWORD flags, const WCHAR* text, size_t count, size_t* pos,
+               char out[4], bool* missing);
 // Reads one character from UTF-16 at text[*pos] (a pair counts as one)
 // and advances *pos; a lone surrogate gives 0xFFFFFFFF.
 uint32_t NextCodePoint(const WCHAR* text, size_t count, size_t* pos);

@@ -60,6 +60,8 @@ int lstrcmpA(LPCSTR a, LPCSTR b);
 int lstrcmpiA(LPCSTR a, LPCSTR b);
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideCount, LPSTR out,
                         int outSize, LPCSTR defaultChar, BOOL* usedDefault);
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int count, LPWSTR wide,
+                        int wideSize);
 
 }  // namespace tarvel
 

@@ -90,8 +90,8 @@ void PutWide(Sink& sink, const Field& field, const WCHAR* text) {
     PadBefore(sink, field, (int)length);
     for (size_t pos = 0; pos < length;) {
         char bytes[4];
-        int n = sim::EncodeCodePoint(CP_ACP, sim::NextCodePoint(text, length, &pos), bytes);
-        if (n == 0) sink.Put('?');
+        bool missing;
+        int n = sim::EncodeNext(CP_ACP, 0, text, length, &pos, bytes, &missing);
         for (int i = 0; i < n; ++i) sink.Put(bytes[i]);
     }
     PadAfter(sink, field, (int)length);
@@ -126,8 +126,8 @@ void PutChar(Sink& sink, const Field& field, int value) {
         WCHAR wide[2] = {(WCHAR)value, 0};
         char bytes[4];
         size_t pos = 0;
-        int n = sim::EncodeCodePoint(CP_ACP, sim::NextCodePoint(wide, 1, &pos), bytes);
-        if (n == 0) sink.Put('?');
+        bool missing;
+        int n = sim::EncodeNext(CP_ACP, 0, wide, 1, &pos, bytes, &missing);
         for (int i = 0; i < n; ++i) sink.Put(bytes[i]);
     } else {
         sink.Put((char)value);

@@ -32,13 +32,18 @@ TEST_F(SimTest, WideTextIsCutToItsCountAndItsField) {
         const char16_t* wide;
         int units, size;
         std::string text;
+        UINT cp = CP_ACP;
     } cases[] = {{hub, 16, 16, "Hub"}, {hub, 2, 16, "Hu"},  {hub, 1, 16, "H"},
                  {hub, 0, 16, ""},     {hub, 16, 3, "Hu"},  {hub, 16, 1, ""}, {hub, 16, 0, ""},
                  {u"\u00e9t\u00e9 \u20ac", 16, 16, "\xe9t\xe9 \x80"},  // the ANSI code page, 1252
-                 {wide.c_str(), 1100, 2000, std::string(1024, 'w')}};  // 1024 units at most
+                 {wide.c_str(), 1100, 2000, std::string(1024, 'w')},  // 1024 units at most
+                 // A cut never splits a character: before it, not inside.
+                 {u"a\u65e5\u672c", 16, 5, "a\x93\xfa", 932}, {u"\u65e5", 16, 2, "", 932},
+                 {u"a\u00e9\U0001F600", 16, 6, "a\xc3\xa9", CP_UTF8},
+                 {u"a\U0001F600", 16, 6, "a\xf0\x9f\x98\x80", CP_UTF8}};
     for (const Case& c : cases) {
         std::string field(c.size + 2, '#');
-        EXPECT_EQ(WideToText(CP_ACP, c.wide, c.units, &field[1], c.size), (int)c.text.size());
+        EXPECT_EQ(WideToText(c.cp, c.wide, c.units, &field[1], c.size), (int)c.text.size());
         std::string filled = c.size ? c.text + '\0' + std::string(c.size - c.text.size() - 1, '#') : "";
         EXPECT_EQ(field, "#" + filled + "#") << c.text << " in " << c.size;
     }

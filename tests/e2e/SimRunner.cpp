@@ -17,6 +17,16 @@ std::string TempPath(const char* suffix) {
 
 }  // namespace
 
+std::string RunCommand(const std::string& command, int* exitCode) {
+    std::string text;
+    FILE* out = popen(command.c_str(), "r");
+    char buf[4096];
+    for (size_t n; out && (n = fread(buf, 1, sizeof buf, out)) > 0;) text.append(buf, n);
+    int status = out ? pclose(out) : -1;
+    *exitCode = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return text;
+}
+
 SimRun RunSim(const std::string& machine, const std::string& cmdline, const char* exe) {
     std::string tracePath = TempPath(".trace"), machinePath = machine, written;
     if (!machine.empty() && machine[0] == '{') {
@@ -28,11 +38,7 @@ SimRun RunSim(const std::string& machine, const std::string& cmdline, const char
     setenv("TARVEL_CMDLINE", cmdline.c_str(), 1);
     setenv("TARVEL_TRACE", tracePath.c_str(), 1);
     SimRun run;
-    FILE* out = popen(("'" + std::string(exe) + "' </dev/null 2>/dev/null").c_str(), "r");
-    char buf[4096];
-    for (size_t n; out && (n = fread(buf, 1, sizeof buf, out)) > 0;) run.out.append(buf, n);
-    int status = out ? pclose(out) : -1;
-    if (status != -1 && WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+    run.out = RunCommand("'" + std::string(exe) + "' </dev/null 2>/dev/null", &run.exitCode);
     run.trace = Slurp(tracePath);
     std::remove(tracePath.c_str());
     if (!written.empty()) std::remove(written.c_str());

@@ -16,6 +16,10 @@ SimRun RunSim(const std::string& machine, const std::string& cmdline,
 
 std::string Slurp(const std::string& path);
 
+// Runs a shell command; its standard output, and its exit code in *exitCode
+// (-1 when it did not exit).
+std::string RunCommand(const std::string& command, int* exitCode);
+
 // The lines of the trace that start with prefix, in order.
 std::string TraceLines(const std::string& trace, const std::string& prefix);
 

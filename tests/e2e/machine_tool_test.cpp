@@ -1,7 +1,6 @@
 // tarvel-machine as a user runs it on a file they edited: check names the
 // first bad key by its path, resolve writes what the simulator plays.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -23,13 +22,9 @@ std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
 ToolRun RunTool(const std::string& args) {
     std::string errPath = "/tmp/tarvel-machine-" + std::to_string(getpid()) + ".err";
-    FILE* out = popen((std::string("'") + TARVEL_MACHINE_EXE + "' " + args + " 2>" + errPath).c_str(),
-                      "r");
     ToolRun run;
-    char buf[4096];
-    for (size_t n; out && (n = fread(buf, 1, sizeof buf, out)) > 0;) run.out.append(buf, n);
-    int status = out ? pclose(out) : -1;
-    if (status != -1 && WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+    run.out = RunCommand(std::string("'") + TARVEL_MACHINE_EXE + "' " + args + " 2>" + errPath,
+                         &run.exitCode);
     run.err = Slurp(errPath);
     std::remove(errPath.c_str());
     return run;

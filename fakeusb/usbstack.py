@@ -36,6 +36,11 @@ DEFAULT_STACK = os.path.join(ROOT, "build", "win64", "fakeusb")
 DEFAULT_STACK32 = os.path.join(ROOT, "build", "win32", "fakeusb")  # its stand-in only
 DEFAULT_MACHINE_TOOL = os.path.join(ROOT, "build", "linux", "tarvel-machine")
 
+# Wine takes a program's ANSI and OEM code pages from its Unix locale; each
+# of these gives the ANSI code page and the OEM one Windows pairs with it
+# (1252 and 437 for C). scripts/setup.sh generates them.
+LOCALES = {1252: "C.UTF-8", 932: "ja_JP.UTF-8", 936: "zh_CN.UTF-8", 1251: "ru_RU.UTF-8",
+           1250: "cs_CZ.UTF-8"}
 PARAMETERS_KEY = r"System\CurrentControlSet\Services\tarvelusb\Parameters"
 REGISTRY_FILES = ("system.reg", "user.reg", "userdef.reg")
 HOLDERS = {}  # prefix -> the tarvelctl hold process this process started
@@ -289,6 +294,22 @@ def registry_sections(keys):
     return text
 
 
+def program_locale(console):
+    """The Unix locale in which Wine gives the programs the resolved
+    machine's code pages. Their standard output is a file, so the machine's
+    must be one too."""
+    if console["stdout"] in ("console", "nul"):
+        raise Unexpressible("console.stdout: under the harness standard output is a file")
+    locale = LOCALES.get(console["ansi_cp"])
+    if locale is None:
+        raise Unexpressible(f"console.ansi_cp: no locale here gives code page {console['ansi_cp']}")
+    installed = subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout
+    if locale.lower().replace("-", "") not in installed.lower().split():
+        # Wine would quietly take code page 1252 instead.
+        raise RuntimeError(f"the locale {locale} is not generated: run scripts/setup.sh")
+    return locale
+
+
 # ---- wine ----
 
 @functools.lru_cache()
@@ -443,6 +464,7 @@ def load_machine(wine, prefix, machine_json_path, timeout_ms=60000, reuse=False,
     machine = resolved_machine(machine_json_path, tool)
     r = Topology(machine["usb"]).playable()
     version = wine_version(machine["system"])
+    locale = program_locale(machine["console"])
     loaded = os.path.join(prefix, "tarvel-machine.json")
     if reuse and os.path.exists(loaded) and open(loaded, "rb").read() == text:
         return r
@@ -459,6 +481,8 @@ def load_machine(wine, prefix, machine_json_path, timeout_ms=60000, reuse=False,
         f.write(registry_sections([(r"Software\Wine", [reg_value("Version", "sz", version)])]))
     with open(os.path.join(prefix, "tarvel-generation"), "w") as f:
         f.write(str(generation))
+    with open(locale_file(prefix), "w") as f:
+        f.write(locale)
     start_session(wine, prefix)
     wait_until_ready(wine, prefix, timeout_ms)
     with open(loaded, "wb") as f:
@@ -472,11 +496,19 @@ def run_tarvel(wine, prefix, exe, args, timeout=60):
     return out, code
 
 
+def locale_file(prefix):
+    return os.path.join(prefix, "tarvel-locale")
+
+
 def run_program(wine, prefix, exe, args, timeout=60):
-    """(exit code, stdout, stderr) of the program. A session that has ended
-    since the load (its holder is gone) is started again first; the new
-    session reads the loaded machine from the registry."""
+    """(exit code, stdout, stderr) of the program, in the loaded machine's
+    locale. A session that has ended since the load (its holder is gone) is
+    started again first; the new session reads the loaded machine from the
+    registry."""
     env = wine_env(prefix, ";cfgmgr32=n,b")
+    if os.path.exists(locale_file(prefix)):
+        with open(locale_file(prefix)) as f:
+            env["LC_ALL"] = f.read()
 
     def prepare():
         if not session_held(prefix):
@@ -506,13 +538,17 @@ def run_started(wine, prefix, command, env, timeout, prepare=lambda: None, tries
 
 
 def wine_start_failure(code, out, err):
-    """Wine's loader's own error, before the program ran: exit code 1,
-    nothing on stdout, a line "wine: ..." on stderr. None otherwise."""
+    """Wine's loader's own failure, before the program ran: exit code 1,
+    nothing on stdout, and on stderr nothing but Wine's lines "wine: ...",
+    if any (Debian's Wine has failed so without a word, too). Every program
+    the harness runs says why when it exits 1 itself. None otherwise."""
     if code != 1 or out:
         return None
-    lines = [line for line in err.decode(errors="replace").splitlines()
-             if line.startswith("wine: ")]
-    return lines[0] if lines else None
+    lines = err.decode(errors="replace").splitlines()
+    wine_lines = [line for line in lines if line.startswith("wine: ")]
+    if len(wine_lines) < len(lines):
+        return None
+    return wine_lines[0] if wine_lines else "exit code 1 and not a word"
 
 
 def server_pids(prefix):

@@ -6,7 +6,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     googletest libgtest-dev libbenchmark-dev nlohmann-json3-dev
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
-    wine64
+    wine64 locales
     clang libclang-rt-14-dev
 )
 
@@ -53,3 +53,13 @@ if [ ! -d "$dll_dir/i386-windows" ]; then
     $sudo_cmd mv "$dll_dir/.i386-windows" "$dll_dir/i386-windows"
     echo "Wine's i386 DLLs in $dll_dir/i386-windows"
 fi
+
+# Wine takes a program's code pages from its Unix locale: the tests run the
+# exes of localized machines in these (fakeusb/usbstack.py, LOCALES).
+for name in ja_JP zh_CN ru_RU cs_CZ; do
+    if ! locale -a | grep -qx "$name.utf8"; then
+        sudo_cmd=""
+        [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+        $sudo_cmd localedef -i "$name" -f UTF-8 "$name.UTF-8"
+    fi
+done

@@ -62,11 +62,13 @@ def load_cases():
 
 
 def machine_file(case, directory):
-    """The case's machine with its system overrides, as a file both sides read."""
+    """The case's machine with its system and console overrides, as a file
+    both sides read."""
     with open(os.path.join(ROOT, case["machine"]), encoding="utf-8") as f:
         machine = json.load(f)
-    if "system" in case:
-        machine.setdefault("system", {}).update(case["system"])
+    for section in ("system", "console"):
+        if section in case:
+            machine.setdefault(section, {}).update(case[section])
     path = os.path.join(directory, "machine.json")
     with open(path, "w", encoding="utf-8") as f:
         json.dump(machine, f, ensure_ascii=False)
@@ -242,8 +244,8 @@ def sim_case(a, name, case):
 
 
 def main(argv):
-    # Wine takes its ANSI code page from the locale; the simulated machines
-    # answer 1252, which is what Wine picks for the C locale.
+    # Wine's own programs run in the C locale; the programs under test run
+    # in the one that gives the loaded machine's code pages (usbstack).
     os.environ["LC_ALL"] = "C.UTF-8"
     if argv == ["cases"]:
         print(";".join(load_cases()), end="")

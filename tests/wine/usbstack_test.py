@@ -327,6 +327,18 @@ class Refusals(unittest.TestCase):
         with self.assertRaises(usbstack.Unexpressible):
             usbstack.wine_version({"os_version": [5, 1, 2600], "service_pack": 0})
 
+    def test_what_a_program_run_can_be(self):
+        console = {"stdout": "auto", "ansi_cp": 1252}
+        self.assertEqual(usbstack.program_locale(console), "C.UTF-8")
+        for change in ({"stdout": "console"}, {"ansi_cp": 1253}):
+            with self.assertRaisesRegex(usbstack.Unexpressible, list(change)[0]):
+                usbstack.program_locale(dict(console, **change))
+        # Wine failing to start a program: exit 1 without a word of its own.
+        start = usbstack.wine_start_failure
+        self.assertTrue(start(1, b"", b"") and start(1, b"", b"wine: could not load\n"))
+        for code, out, err in ((1, b"", b"capture: cannot write\n"), (1, b"x", b""), (0, b"", b"")):
+            self.assertIsNone(start(code, out, err))
+
 
 if __name__ == "__main__":
     if len(sys.argv) > 1 and not sys.argv[1].startswith("-"):

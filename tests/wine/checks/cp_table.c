@@ -23,17 +23,23 @@ static void ToWide(FILE* out, UINT cp, const char* bytes, int n) {
     for (int i = 0; i < got; i++) fprintf(out, "%s%04x", i ? "+" : " ", wide[i]);
 }
 
+/* Says why: the harness takes a silent exit 1 for Wine failing to start. */
+static int Fail(const char* why) {
+    fprintf(stderr, "cp_table: %s\n", why);
+    return 1;
+}
+
 int main(int argc, char** argv) {
 #ifndef _WIN32
     std::string error;
-    if (!sim::LoadMachineJson("{}", error)) return 1;
+    if (!sim::LoadMachineJson("{}", error)) return Fail("no machine");
 #endif
     FILE* out = argc > 1 ? fopen(argv[1], "w") : NULL;
-    if (!out) return 1;
+    if (!out) return Fail("cannot write the file");
     for (unsigned p = 0; p < sizeof kPages / sizeof kPages[0]; p++) {
         UINT cp = kPages[p];
         CPINFOEXA info;
-        if (!GetCPInfoExA(cp, 0, &info)) return 1;
+        if (!GetCPInfoExA(cp, 0, &info)) return Fail("GetCPInfoExA failed");
         fprintf(out, "cp %u %u ", cp, info.MaxCharSize);
         for (int i = 0; i < MAX_LEADBYTES; i++) fprintf(out, "%02x", info.LeadByte[i]);
         fprintf(out, " %s\n", info.CodePageName);

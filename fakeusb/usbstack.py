@@ -36,6 +36,11 @@ DEFAULT_STACK = os.path.join(ROOT, "build", "win64", "fakeusb")
 DEFAULT_STACK32 = os.path.join(ROOT, "build", "win32", "fakeusb")  # its stand-in only
 DEFAULT_MACHINE_TOOL = os.path.join(ROOT, "build", "linux", "tarvel-machine")
 
+# The version the banner shows, and the exes' file version: its three parts
+# and revision 0.
+with open(os.path.join(ROOT, "VERSION")) as f:
+    VERSION = f.read().split()[0]
+EXE_VERSION = VERSION + ".0"
 # Wine takes a program's ANSI and OEM code pages from its Unix locale; each
 # of these gives the ANSI code page and the OEM one Windows pairs with it
 # (1252 and 437 for C). scripts/setup.sh generates them.

@@ -66,9 +66,10 @@ def machine_file(case, directory):
     both sides read."""
     with open(os.path.join(ROOT, case["machine"]), encoding="utf-8") as f:
         machine = json.load(f)
+    # The exes carry VERSION; a machine that says nothing has version 1.0.0.0.
+    machine.setdefault("system", {}).setdefault("exe_version", usbstack.EXE_VERSION)
     for section in ("system", "console"):
-        if section in case:
-            machine.setdefault(section, {}).update(case[section])
+        machine.setdefault(section, {}).update(case.get(section, {}))
     path = os.path.join(directory, "machine.json")
     with open(path, "w", encoding="utf-8") as f:
         json.dump(machine, f, ensure_ascii=False)

@@ -16,41 +16,33 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 sys.dont_write_bytecode = True
 import usbstack  # noqa: E402
 
-BANNER = (b"Tarvel V1.0.0 (x64) - Lists USB Devices\r\n"
-          b"Freeware by the Tarvel project - https://tarvel.example.org\r\n")
-NO_DEVICES = b"\r\nNo USB devices found\r\n"
-USAGE = (b"\r\nUsage:\r\nTarvel [Id] [-l] [-na] [-w:nnnn]\r\nId can be\r\n"
-         b" a device instance ID (in quotation marks because it contains the & char)\r\n"
-         b" a driver key name\r\n a device location info\r\n"
-         b" a friendly device name (in quotation marks if it contains space or &)\r\n"
-         b" a port chain in Halvetra style\r\n-na     no about info\r\n"
-         b"-w:nnnn waits nnnn milliseconds on end\r\n")
-TOO_MANY = b"\r\ntoo many IDs -> abort\r\n"
+GOLDEN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "golden", "out")
 SIX_IDS = ["1-1", "1-2", "1-3", "USB\\VID_*", "{36FC9E60-C465-11CF-8056-444553540000}\\0001", "1-*"]
 
-# name: (arguments, expected stdout, expected exit code[, dlls wine must not load])
+# name: (arguments, expected stdout as the golden transcript of that name
+# (None: nothing), expected exit code[, dlls wine must not load])
 CASES = {
-    "list": ([], BANNER + NO_DEVICES, 0),
-    "help": (["-?"], BANNER + USAGE, 2),
+    "list": ([], "nodev", 0),
+    "help": (["-?"], "usage", 2),
     # "-l" looks like an option of old but is not one; "-w" needs its colon.
-    "bad_options": (["-na", "-l"], BANNER + USAGE, 2),
-    "no_colon": (["-w"], BANNER + USAGE, 2),
+    "bad_options": (["-na", "-l"], "usage", 2),
+    "no_colon": (["-w"], "usage", 2),
     # Lower-case options only work when user32's CharUpperA is bound.
-    "no_about": (["/na"], NO_DEVICES, 0),
+    "no_about": (["/na"], "nodev-na", 0),
     # StrToIntA comes from shlwapi; a short pause, then the normal end.
-    "wait": (["-w:50", "-na"], NO_DEVICES, 0),
-    "ids_without_devices": (["1-2", "usb\\vid_0*"], BANNER + NO_DEVICES, 0),
-    "too_many_ids": (SIX_IDS, TOO_MANY, 2),
-    "too_many_ids_before_bad_option": (SIX_IDS + ["-x"], TOO_MANY, 2),
+    "wait": (["-w:50", "-na"], "nodev-na", 0),
+    "ids_without_devices": (["1-2", "usb\\vid_0*"], "nodev", 0),
+    "too_many_ids": (SIX_IDS, "too-many", 2),
+    "too_many_ids_before_bad_option": (SIX_IDS + ["-x"], "too-many", 2),
     # A one-character argument is no ID, so these are only five.
-    "single_characters_ignored": (SIX_IDS[:5] + ["*", "x"], BANNER + NO_DEVICES, 0),
+    "single_characters_ignored": (SIX_IDS[:5] + ["*", "x"], "nodev", 0),
     # Wine quotes an argument with blanks; it must stay one ID of five.
-    "quoted_id_stays_one": (SIX_IDS[:4] + ["My USB Stick & Co"], BANNER + NO_DEVICES, 0),
+    "quoted_id_stays_one": (SIX_IDS[:4] + ["My USB Stick & Co"], "nodev", 0),
     # Services that cannot be bound fail like calls: no devices, no crash.
-    "without_setupapi": ([], BANNER + NO_DEVICES, 0, "setupapi,cfgmgr32"),
+    "without_setupapi": ([], "nodev", 0, "setupapi,cfgmgr32"),
     # Without user32 nothing formats and "/na" stays lower case, so it is
     # an unknown option: usage path, silent.
-    "without_user32": (["/na"], b"", 2, "user32"),
+    "without_user32": (["/na"], None, 2, "user32"),
 }
 
 
@@ -81,9 +73,15 @@ def loads_in_exe(err, exe):
 
 
 def run(wine, prefix, exe, case):
-    args, expected, expected_exit, *disabled = CASES[case]
-    if usbstack.is_win32(exe):
-        expected = expected.replace(b" (x64) ", b" (Win32) ")
+    args, golden, expected_exit, *disabled = CASES[case]
+    expected = b""
+    if golden:
+        with open(os.path.join(GOLDEN, golden + ".txt"), "rb") as f:
+            expected = f.read()
+    # The transcripts are of the simulated 32-bit program of version 1.0.0.
+    platform = b" (Win32) " if usbstack.is_win32(exe) else b" (x64) "
+    expected = expected.replace(b"Tarvel V1.0.0 (Win32) ",
+                                b"Tarvel V" + usbstack.VERSION.encode() + platform, 1)
     env = usbstack.wine_env(prefix)
     usbstack.check_win32(wine, prefix, exe, env)
     errors = []

@@ -65,8 +65,8 @@ TEST_F(SimTest, NamesWithoutATableEntryRotateThroughTheirBuffers) {
     DeleteCriticalSection(&ResultTextLock);
 }
 
-// The version the walk goes by, as start-up reads it, for each system of
-// data/versions.json.
+// The version the walk goes by, and its flag, as start-up reads them, for
+// each system of data/versions.json.
 TEST_F(SimTest, EffectiveWindowsVersion) {
     const nlohmann::json data = unit::Data("versions.json");
     for (const auto& c : data["systems"]) {
@@ -78,6 +78,7 @@ TEST_F(SimTest, EffectiveWindowsVersion) {
         MemFill(&r, 0x55, sizeof r);
         GetOsVersionInfo(r, c.value("dir", std::string(dir)).c_str());
         EXPECT_EQ(r.EffectiveVersion, std::stoul(c["effective"].get<std::string>(), nullptr, 16));
+        EXPECT_EQ(r.VersionFlag != 0, c["flag"].get<bool>());
         if (c.contains("loads")) EXPECT_EQ(unit::Count(unit::Trace(), "LoadLibraryA"), c["loads"].get<int>());
     }
 }

@@ -29,6 +29,10 @@ public:
     void String(const char* text) { String(text, Length(text)); }
     void Bool(bool value) { Raw(value ? "true" : "false"); }
     void Unsigned(DWORD value) { Digits(value, 10, 1); }
+    // A member and its value in one call.
+    void Member(const char* key, const char* text) { Key(key); String(text); }
+    void Member(const char* key, DWORD value) { Key(key); Unsigned(value); }
+    void BoolMember(const char* key, bool value) { Key(key); Bool(value); }
 
     // Parts of a value the caller shapes itself: bytes as they are, the
     // escaped bytes of a text without its quotes, a number in hexadecimal

@@ -56,8 +56,7 @@ void MachineWriter::WriteMachine() {
         json_.String(m_.Notes[i]);
     }
     json_.End(']');
-    json_.Key("clock");
-    json_.String("real");
+    json_.Member("clock", "real");
     WriteSystem();
     WriteConsole();
     WriteUsb();
@@ -91,26 +90,20 @@ void MachineWriter::WriteSystem() {
     json_.Raw(", ");
     json_.Unsigned(s.Build);
     json_.Raw("]");
-    json_.Key("service_pack");
-    json_.Unsigned(s.ServicePackMajor);
-    json_.Key("product_type");
-    json_.Unsigned(s.ProductType);
-    json_.Key("suite_mask");
-    json_.Unsigned(s.SuiteMask);
-    json_.Key("rtl_get_version");
-    json_.String(s.RtlGetVersion);
+    json_.Member("service_pack", s.ServicePackMajor);
+    json_.Member("product_type", s.ProductType);
+    json_.Member("suite_mask", s.SuiteMask);
+    json_.Member("rtl_get_version", s.RtlGetVersion);
     json_.Key("ntdll_version");
     WriteVersion(s.NtdllVersionOk, s.NtdllVersion);
     json_.Key("exe_version");
     WriteVersion(s.ExeVersionOk, s.ExeVersion);
-    json_.Key("version_dll");
-    json_.String(s.VersionDll);
+    json_.Member("version_dll", s.VersionDll);
     json_.Key("wow64");
     // true and false are JSON's own; only "missing" is a text.
     if (s.Wow64[0] == 'm') json_.String(s.Wow64);
     else json_.Raw(s.Wow64);
-    json_.Key("dll_directory_functions");
-    json_.Bool(s.DllDirectoryFunctions);
+    json_.BoolMember("dll_directory_functions", s.DllDirectoryFunctions);
     json_.End('}');
 }
 
@@ -118,20 +111,13 @@ void MachineWriter::WriteConsole() {
     const ConsoleInfo& c = m_.Console;
     json_.Key("console");
     json_.Begin('{');
-    json_.Key("stdout");
-    json_.String(c.Stdout);
-    json_.Key("stderr");
-    json_.String(c.Stderr);
-    json_.Key("ansi_cp");
-    json_.Unsigned(c.AnsiCp);
-    json_.Key("output_cp");
-    json_.Unsigned(c.OutputCp);
-    json_.Key("cp_info");
-    json_.Bool(c.CpInfo);
-    json_.Key("window");
-    json_.String(c.Window);
-    json_.Key("stdin");
-    json_.String(c.Stdin);
+    json_.Member("stdout", c.Stdout);
+    json_.Member("stderr", c.Stderr);
+    json_.Member("ansi_cp", c.AnsiCp);
+    json_.Member("output_cp", c.OutputCp);
+    json_.BoolMember("cp_info", c.CpInfo);
+    json_.Member("window", c.Window);
+    json_.Member("stdin", c.Stdin);
     json_.Key("input");
     json_.Raw("[]");
     json_.Key("screen_attributes");
@@ -143,10 +129,8 @@ void MachineWriter::WriteConsole() {
 void MachineWriter::WriteUsb() {
     json_.Key("usb");
     json_.Begin('{');
-    json_.Key("controller_set");
-    json_.String(m_.ControllerSetOk ? "ok" : "fails");
-    json_.Key("hub_set");
-    json_.String(m_.HubSetOk ? "ok" : "fails");
+    json_.Member("controller_set", m_.ControllerSetOk ? "ok" : "fails");
+    json_.Member("hub_set", m_.HubSetOk ? "ok" : "fails");
     json_.Key("controllers");
     json_.Begin('[');
     for (int c = 0; c < m_.Controllers.Count; c++) {
@@ -171,12 +155,10 @@ void MachineWriter::WriteUsb() {
 
 void MachineWriter::WriteController(const Controller& c) {
     json_.Begin('{');
-    json_.Key("detail");
-    json_.Bool(c.Detail);
+    json_.BoolMember("detail", c.Detail);
     json_.Key("path");
     String(c.Path);
-    json_.Key("open");
-    json_.Bool(c.Open);
+    json_.BoolMember("open", c.Open);
     json_.Key("root_hub");
     if (c.RootHub >= 0) WriteHub(c.RootHub);
     else json_.Raw("null");
@@ -189,17 +171,13 @@ void MachineWriter::WriteHub(int hub) {
     json_.Begin('{');
     json_.Key("name");
     String(h.Name);
-    json_.Key("open");
-    json_.Bool(h.Open);
-    json_.Key("node_info");
-    json_.Bool(h.NodeInfo);
-    json_.Key("ports");
-    json_.Unsigned(h.Ports);
+    json_.BoolMember("open", h.Open);
+    json_.BoolMember("node_info", h.NodeInfo);
+    json_.Member("ports", h.Ports);
     json_.Key("capabilities");
     if (h.Caps < 0) json_.String("fails");
     else json_.Bool(h.Caps == 1);
-    json_.Key("interface_detail");
-    json_.Bool(h.Detail);
+    json_.BoolMember("interface_detail", h.Detail);
     json_.Key("interface_path");
     if (h.InterfacePath.Utf8) {
         String(h.InterfacePath);
@@ -233,20 +211,16 @@ void MachineWriter::WriteHub(int hub) {
 
 void MachineWriter::WritePort(const Port& p) {
     json_.Begin('{');
-    json_.Key("query");
-    json_.String(p.QueryOk ? "ok" : "fails");
-    json_.Key("status");
-    json_.Unsigned(p.Status);
+    json_.Member("query", p.QueryOk ? "ok" : "fails");
+    json_.Member("status", p.Status);
     json_.Key("vid");
     HexString(p.Vid, 4);
     json_.Key("pid");
     HexString(p.Pid, 4);
     json_.Key("bcd_usb");
     HexString(p.Bcd, 4);
-    json_.Key("speed");
-    json_.Unsigned(p.Speed);
-    json_.Key("is_hub");
-    json_.Bool(p.IsHub);
+    json_.Member("speed", p.Speed);
+    json_.BoolMember("is_hub", p.IsHub);
     json_.Key("v2");
     if (p.V2Ok) {
         json_.Raw("{\"protocols\": ");
@@ -259,8 +233,7 @@ void MachineWriter::WritePort(const Port& p) {
     }
     json_.Key("driver_key");
     TextOr("error", p.DriverKey);
-    json_.Key("node_name");
-    json_.String(p.NodeNameOk ? "ok" : "fails");
+    json_.Member("node_name", p.NodeNameOk ? "ok" : "fails");
     int node = p.Node;
     if (p.Hub >= 0) {
         json_.Key("hub");
@@ -281,8 +254,7 @@ void MachineWriter::WriteNode(int node, bool ofHub) {
     json_.Key("status");
     if (n.StatusOk) HexString(n.Status, 8);
     else TextOr("cr", FailedText(n.StatusCode));
-    json_.Key("problem");
-    json_.Unsigned(n.Problem);
+    json_.Member("problem", n.Problem);
     static const char* const kNames[kPropertyCount] = {"friendly_name", "description", "location",
                                                         "driver"};
     for (int p = 0; p < kPropertyCount; p++) {

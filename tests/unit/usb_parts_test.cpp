@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include <new>
+#include <sstream>
 
 #include "unit.h"
 #include "usb/Matching.h"
@@ -26,27 +27,24 @@ TEST(UsbText, NameUnitsAreWhatLiesInsideTheArea) {
 // Up to the terminator or the count, cut to the field, always terminated,
 // and not a byte outside the field.
 TEST_F(SimTest, WideTextIsCutToItsCountAndItsField) {
-    char16_t hub[16] = u"Hub";
-    std::u16string wide(1100, u'w');
-    struct Case {
-        const char16_t* wide;
-        int units, size;
-        std::string text;
-        UINT cp = CP_ACP;
-    } cases[] = {{hub, 16, 16, "Hub"}, {hub, 2, 16, "Hu"},  {hub, 1, 16, "H"},
-                 {hub, 0, 16, ""},     {hub, 16, 3, "Hu"},  {hub, 16, 1, ""}, {hub, 16, 0, ""},
-                 {u"\u00e9t\u00e9 \u20ac", 16, 16, "\xe9t\xe9 \x80"},  // the ANSI code page, 1252
-                 {wide.c_str(), 1100, 2000, std::string(1024, 'w')},  // 1024 units at most
-                 // A cut never splits a character: before it, not inside.
-                 {u"a\u65e5\u672c", 16, 5, "a\x93\xfa", 932}, {u"\u65e5", 16, 2, "", 932},
-                 {u"a\u00e9\U0001F600", 16, 6, "a\xc3\xa9", CP_UTF8},
-                 {u"a\U0001F600", 16, 6, "a\xf0\x9f\x98\x80", CP_UTF8}};
-    for (const Case& c : cases) {
-        std::string field(c.size + 2, '#');
-        EXPECT_EQ(WideToText(c.cp, c.wide, c.units, &field[1], c.size), (int)c.text.size());
-        std::string filled = c.size ? c.text + '\0' + std::string(c.size - c.text.size() - 1, '#') : "";
-        EXPECT_EQ(field, "#" + filled + "#") << c.text << " in " << c.size;
+    const auto data = unit::Data("wide_texts.json");
+    for (const auto& c : data["cases"]) {
+        std::u16string wide;
+        std::istringstream units(c["units"].get<std::string>());
+        for (unsigned unit; units >> std::hex >> unit;) wide += (char16_t)unit;
+        std::string text, hex = c["bytes"];
+        for (size_t i = 0; i < hex.size(); i += 2) text += (char)std::stoi(hex.substr(i, 2), nullptr, 16);
+        int size = c["size"];
+        std::string field(size + 2, '#');
+        EXPECT_EQ(WideToText(c.value("cp", 0), (const WCHAR*)wide.c_str(), c["count"], &field[1], size),
+                  (int)text.size()) << c;
+        std::string filled = size ? text + '\0' + std::string(size - text.size() - 1, '#') : "";
+        EXPECT_EQ(field, "#" + filled + "#") << c;
     }
+    // 1024 units at most.
+    std::u16string wide(1100, u'w');
+    char field[2000];
+    EXPECT_EQ(WideToText(CP_ACP, (const WCHAR*)wide.c_str(), 1100, field, sizeof field), 1024);
 }
 
 TEST(UsbMatch, Wildcards) {

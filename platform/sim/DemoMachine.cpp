@@ -2,9 +2,11 @@
 // with an xHCI controller (stick, keyboard, mouse, webcam, a USB 2.0 hub
 // with a printer, a serial adapter without driver and a device that failed
 // enumeration) and a second controller with a fingerprint reader. It
-// answers as Windows 10 does: the stick's SuperSpeed shows in the V2 answer
-// alone, on a port that supports USB 3.0 only; the _EX speed stops at high
-// speed.
+// answers as Windows 10 does on a real xHCI root hub: each USB 3 connector
+// has a USB 2 port number (here 1-16, V2 protocols USB 1.1 and 2.0) and a
+// SuperSpeed one (17-26, USB 3.0 alone), so the stick sits on 17 and every
+// slower device on a USB 2 port; the _EX speed stops at high speed, and the
+// stick's SuperSpeed shows in the V2 flags alone.
 #include "platform/sim/Machine.h"
 
 namespace tarvel::sim {
@@ -15,28 +17,22 @@ const char* DemoMachineJson() {
     "controllers": [
       {
         "root_hub": {
-          "ports": 8,
+          "ports": 26,
           "node": {"description": "USB Root Hub (USB 3.0)"},
           "connections": {
-            "1": {
-              "vid": "0x0781", "pid": "0x5581", "bcd_usb": "0x0300", "speed": 2,
-              "v2": {"protocols": 4, "flags": 3},
-              "node": {"description": "USB Mass Storage Device",
-                       "instance_id": "USB\\VID_0781&PID_5581\\4C530001230815117402"}
-            },
             "2": {
               "vid": "0x046D", "pid": "0xC31C",
-              "v2": {"protocols": 7, "flags": 0},  "bcd_usb": "0x0110", "speed": 1,
+              "v2": {"protocols": 3, "flags": 0},  "bcd_usb": "0x0110", "speed": 1,
               "node": {"description": "USB Composite Device", "children": 2}
             },
             "3": {
               "vid": "0x046D", "pid": "0xC077",
-              "v2": {"protocols": 7, "flags": 0},  "speed": 0,
+              "v2": {"protocols": 3, "flags": 0},  "speed": 0,
               "node": {"description": "USB Input Device", "children": 1}
             },
             "4": {
-              "vid": "0x05E3", "pid": "0x0610",
-              "v2": {"protocols": 7, "flags": 0},  "bcd_usb": "0x0200", "speed": 2,
+              "vid": "0x05E3", "pid": "0x0608",
+              "v2": {"protocols": 3, "flags": 0},  "bcd_usb": "0x0200", "speed": 2,
               "hub": {
                 "ports": 4,
                 "connections": {
@@ -64,14 +60,20 @@ const char* DemoMachineJson() {
             },
             "5": {
               "vid": "0x04F2", "pid": "0xB6DD",
-              "v2": {"protocols": 7, "flags": 0},  "speed": 2,
+              "v2": {"protocols": 3, "flags": 0},  "speed": 2,
               "node": {"description": "USB Composite Device", "friendly_name": "Integrated Camera",
                        "instance_id": "USB\\VID_04F2&PID_B6DD\\0001", "children": 2}
             },
             "7": {
               "vid": "0x8087", "pid": "0x0026",
-              "v2": {"protocols": 7, "flags": 0},  "bcd_usb": "0x0201", "speed": 1,
+              "v2": {"protocols": 3, "flags": 0},  "bcd_usb": "0x0201", "speed": 1,
               "node": {"description": "Intel(R) Wireless Bluetooth(R)", "children": 1}
+            },
+            "17": {
+              "vid": "0x0781", "pid": "0x5581", "bcd_usb": "0x0300", "speed": 2,
+              "v2": {"protocols": 4, "flags": 3},
+              "node": {"description": "USB Mass Storage Device",
+                       "instance_id": "USB\\VID_0781&PID_5581\\4C530001230815117402"}
             }
           }
         }
@@ -83,9 +85,9 @@ const char* DemoMachineJson() {
           "ports": 4,
           "node": {"instance_id": "USB\\ROOT_HUB30\\5&3A61F5B2&0&0"},
           "connections": {
-            "3": {
+            "1": {
               "vid": "0x06CB", "pid": "0x00BD",
-              "v2": {"protocols": 7, "flags": 0},  "speed": 1,
+              "v2": {"protocols": 3, "flags": 0},  "speed": 1,
               "node": {"description": "Synaptics UWP WBDI",
                        "instance_id": "USB\\VID_06CB&PID_00BD\\8B3E2A6D4F11"}
             }

@@ -53,7 +53,7 @@ TEST_F(SimTest, PrintfExpandsLineFeedsAndCutsBeforeWhatDoesNotFit) {
     EXPECT_EQ(Out(), "a\r\nb\r\n-3\r\n");
     for (size_t before : {1021, 1022}) {
         char text[kPrintfBufferSize];
-        lstrcpyA(text, (std::string(before, 'x') + "\n").c_str());
+        lstrcpyA(text, (std::string(before, 'x') + "\ny").c_str());
         ExpandNewlines(text);
         EXPECT_EQ(std::string(text), std::string(before, 'x') + (before == 1021 ? "\r\n" : ""));
     }

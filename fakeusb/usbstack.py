@@ -169,8 +169,7 @@ def check_args(args):
     for arg in args:
         level = re.match(r"[-/]D:(\d*)", arg.upper())
         if level and int(level.group(1) or 0) > 0:
-            raise Unexpressible(f"{arg}: the diagnostics show handles, order and interface "
-                                "paths of Wine's own")
+            raise Unexpressible(f"{arg}: the diagnostics show handles of Wine's own")
 
 
 # ---- the flat registry form ----

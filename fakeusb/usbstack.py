@@ -115,8 +115,7 @@ class Topology:
             if key in seen:
                 self.refuse(n["at"], f"instance ID {n['instance_id']} is also {seen[key]}'s")
             seen[key] = n["at"]
-        self.check_hub_paths()
-        self.check_hub_set_order(usb["hub_set_order"])
+        self.check_hub_set(usb["hub_set_order"])
 
     def playable(self):
         if self.problems:
@@ -151,67 +150,26 @@ class Topology:
         entry["values"] = values
         return entry
 
-    def check_hub_paths(self):
-        """Wine makes a hub's interface path from its node's instance ID. Where
-        the machine's differs, the lookup by hub and port would differ, so a
-        port that has to be found that way cannot be played."""
-        listed = [n for n in self.nodes
-                  if n["parent"] is not None and self.nodes[n["parent"]]["hub"] is not None]
-        drivers = {n["values"].get("TarvelDriver", (0, None))[1] for n in listed}
-        for h in self.hubs:
-            if not h["node"]:
-                continue
-            wine = self.nodes[self.index[h["node"]]]["instance_id"].replace("\\", "#") + "#" + HUB_GUID
-            if h["interface_path"][4:].upper() == wine.upper():
-                continue
-            for p in h["connections"]:
-                key = p["driver_key"]
-                # The node list keeps 43 characters of a driver key.
-                linked = (isinstance(key, str) and key in drivers
-                          and len(key.encode("cp1252", "replace")) < 44)
-                if p["status"] == 1 and p["query"] == "ok" and p["number"] <= h["ports"] \
-                        and not linked:
-                    self.refuse(p["at"], "found by hub and port under a hub whose interface "
-                                "path Wine would make " + wine)
-
-    def check_hub_set_order(self, order):
-        """Wine's hub set holds every hub that has a node, ordered by interface
-        path; the simulated machine's is the file's order. The order shows
-        only where it decides between two nodes: a driver key under two hubs
-        (the first node found wins), or a node list that reaches its limit
-        of 1024."""
+    def check_hub_set(self, order):
+        """The hub set is written as the machine orders it (hub_set_entries).
+        Wine's setupapi reads 259 characters of an interface path, all that
+        Tarvel keeps; a path too long for its 512-byte detail area, which
+        fails there on the machine, would not fail under Wine."""
         by_name = {h["name"]: h for h in self.hubs}
-        members = [by_name[name] for name in order]
-        wine = sorted((h for h in self.hubs if h["node"]), key=lambda h: self.nodes[
-            self.index[h["node"]]]["instance_id"].replace("\\", "#").lower())
-        if sorted(id(h) for h in members) != sorted(id(h) for h in wine):
-            self.refuse("usb.hub_set_order", "Wine's hub set holds every hub that has a node")
-        if wine == members:
-            return
-        seen, listed = {}, 0
-        for h in members:
-            for n in self.nodes:
-                if n["parent"] != self.index[h["node"]]:
-                    continue
-                listed += 1
-                key = n["values"].get("TarvelDriver", (0, None))[1]
-                if key is not None and seen.setdefault(key[:43], h["at"]) != h["at"]:
-                    self.refuse(n["at"], f"driver key {key} is also below {seen[key[:43]]}, "
-                                "and Wine orders the hubs otherwise")
-        if listed >= 1024:
-            self.refuse("usb", "1024 nodes or more below hubs that Wine orders otherwise")
+        self.hub_set = [by_name[name] for name in order]
+        for h in self.hub_set:
+            if len(h["interface_path"]) > 507:
+                self.refuse(h["at"] + ".interface_path", "Wine passes on 259 characters of it")
 
 
 def check_args(args):
-    """-D:n with n above 0 shows the program's diagnostics: hub handles, device
-    instance handles, the node list in Wine's hub order with each hub's
-    interface path as Wine makes it (in lower case, from the node's instance
-    ID, whatever the machine's `interface_path`). None of it can be played."""
+    """-D:n with n above 0 shows the program's diagnostics, with hub handles
+    and device instance handles of Wine's own (compare.py compares the node
+    list of -D:1 with those masked)."""
     for arg in args:
         level = re.match(r"[-/]D:(\d*)", arg.upper())
         if level and int(level.group(1) or 0) > 0:
-            raise Unexpressible(f"{arg}: the diagnostics show handles, order and interface "
-                                "paths of Wine's own")
+            raise Unexpressible(f"{arg}: the diagnostics show handles of Wine's own")
 
 
 # ---- the flat registry form ----
@@ -287,6 +245,23 @@ def parameters(t, generation):
                  reg_value("Hub", "dword", 0 if n["hub"] is None else n["hub"] + 1)]
         lines += [reg_value(name, kind, v) for name, (kind, v) in sorted(n["values"].items())]
         keys.append((f"Node{i}", lines))
+    return keys
+
+
+def hub_set_entries(t):
+    """The hub interface set in the machine's order: Wine's setupapi lists
+    the interface keys in the order of their names (made here to sort in
+    that order, and before the keys Wine makes itself from instance IDs),
+    with the member named by DeviceInstance and the path by SymbolicLink."""
+    keys = []
+    for i, h in enumerate(t.hub_set):
+        key = r"System\CurrentControlSet\Control\DeviceClasses\%s\!tarvel#%06d" % (HUB_GUID, i)
+        # Wine reads 259 UTF-16 units of it, or else takes a path of its own.
+        path = h["interface_path"].encode("utf-16-le")[:518].decode("utf-16-le", "ignore")
+        keys += [(key, [reg_value("DeviceInstance", "sz",
+                                  t.nodes[t.index[h["node"]]]["instance_id"])]),
+                 (key + "\\#", [reg_value("SymbolicLink", "sz", path)]),
+                 (key + "\\#\\Control", [reg_value("Linked", "dword", 1)])]
     return keys
 
 
@@ -481,7 +456,8 @@ def load_machine(wine, prefix, machine_json_path, timeout_ms=60000, reuse=False,
         shutil.copy(os.path.join(pristine_dir(prefix), name), prefix)
     with open(os.path.join(prefix, "system.reg"), "a", encoding="utf-8", newline="\n") as f:
         f.write(registry_sections((PARAMETERS_KEY + ("\\" + key if key else ""), lines)
-                                  for key, lines in parameters(r, generation)))
+                                  for key, lines in parameters(r, generation))
+                + registry_sections(hub_set_entries(r)))
     with open(os.path.join(prefix, "user.reg"), "a", encoding="utf-8", newline="\n") as f:
         f.write(registry_sections([(r"Software\Wine", [reg_value("Version", "sz", version)])]))
     with open(os.path.join(prefix, "tarvel-generation"), "w") as f:

@@ -1,12 +1,12 @@
 // Plug and Play: the bus device reports the controllers, each started
 // node reports its own children, and a node that starts records what the
-// stand-in cfgmgr32 reads in its Enum key, then enables its interface.
+// stand-in cfgmgr32 reads in its Enum key, then enables a controller's
+// interface. The hub interfaces come from the harness (usbstack.py) in the
+// machine's order; Wine would order those made here by instance ID.
 #include "Driver.h"
 
 static const GUID HostControllerClass = {
     0x3abf6f2d, 0x71c4, 0x462a, {0x8a, 0x92, 0x1e, 0x68, 0x61, 0xe6, 0xaf, 0x27}};
-static const GUID HubClass = {
-    0xf18a0e88, 0xc30c, 0x11d0, {0x88, 0x15, 0x00, 0xa0, 0xc9, 0x06, 0xbe, 0xd8}};
 
 // Every child's hardware and compatible IDs end in this one, which the INF
 // maps to this driver's service.
@@ -319,11 +319,8 @@ static void StartNode(PDEVICE_OBJECT device, ULONG index) {
     BOOLEAN children = CreateChildren(index + 1) != 0;
     if (node->Controller)
         EnableInterface(device, &HostControllerClass, Topology.Controllers[node->Controller - 1].Open);
-    if (node->Hub) {
-        const TV_HUB* hub = &Topology.Hubs[node->Hub - 1];
-        EnableInterface(device, &HubClass, hub->Open);
-        if (hub->Open) LinkHubName(hub, device);
-    }
+    const TV_HUB* hub = node->Hub ? &Topology.Hubs[node->Hub - 1] : NULL;
+    if (hub && hub->Open) LinkHubName(hub, device);
     if (children) IoInvalidateDeviceRelations(device, BusRelations);
     CountStarted();
 }

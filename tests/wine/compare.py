@@ -33,6 +33,7 @@ import argparse
 import difflib
 import json
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -45,6 +46,7 @@ import usbstack  # noqa: E402
 
 CASES_FILE = os.path.join(HERE, "machines", "cases.json")
 BANNER_START = b"Tarvel V"
+NODE_LINE = re.compile(rb" Dev\[| {10}(driverkey|parentdevpath)=")
 
 
 def load_cases():
@@ -166,17 +168,30 @@ def empty_server_record(prefix):
     os.chmod(path, 0o400)
 
 
+def node_list(result):
+    """The node list of -D:1 (each node's three lines), with the device
+    instance handles masked: Wine's are its own."""
+    out, code = result
+    lines = [re.sub(rb"^( Dev\[ *\d+\]=) *\d+", rb"\1#", line) for line in
+             out.splitlines(keepends=True) if NODE_LINE.match(line)]
+    return b"".join(lines), code
+
+
 def run_case(a, name, case):
+    """Every command line of the case, then the node list of -D:1, whose
+    order decides which node a port gets."""
     failures = []
     with tempfile.TemporaryDirectory() as directory:
         machine = load_case_machine(a, name, case, directory)
         exe, win32 = os.path.basename(a.exe), usbstack.is_win32(a.exe)
-        for run in case["runs"]:
+        for run in case["runs"] + [{"args": ["-D:1", "-na"], "nodes": True}]:
             label = f"{name} {command_line(run['args'])}"
             sim_result = run_sim(a.sim, machine, run["args"])
             code, out, err = usbstack.run_program(a.wine, a.prefix, a.exe, run["args"])
-            errors = check(label, run["exit"], sim_result,
-                           (out if win32 else as_simulated(out), code), exe)
+            wine_result = (out if win32 else as_simulated(out), code)
+            if run.get("nodes"):
+                sim_result, wine_result = node_list(sim_result), node_list(wine_result)
+            errors = check(label, run.get("exit", sim_result[1]), sim_result, wine_result, exe)
             if errors and err:
                 errors.append(f"{label}: {exe} said: {err.decode(errors='replace')[-600:]}")
             print("\n".join(errors) if errors else f"{label}: same bytes, exit {sim_result[1]}")

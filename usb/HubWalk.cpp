@@ -102,11 +102,14 @@ void ApplyV2Speeds(UsbPortRecord* rec, const USB_NODE_CONNECTION_INFORMATION_EX_
 
 }  // namespace
 
-// A hub is walked only when the port chains below it fit PortName, and only
-// once: a hub that names its own ancestor would otherwise be walked without
-// end, and a stack that names one hub on several ports would repeat its
-// devices under new chains, doubling the walk at every level.
+// A hub is walked only when it has a name, when the port chains below it
+// fit PortName, and only once. An empty name (a hub whose name does not fit
+// the area answers one) would open the bare device namespace; a hub that
+// names its own ancestor would otherwise be walked without end, and a stack
+// that names one hub on several ports would repeat its devices under new
+// chains, doubling the walk at every level.
 bool CUsbDevInfo::MayWalkHub(const char* hubPath, const char* chainPrefix) const {
+    if (hubPath[kPathPrefixLength] == 0) return false;
     if (lstrlenA(chainPrefix) + kLongestPortSuffix > kPortNameMax) return false;
     if (WalkedHubCount == kMaxWalkedHubs) return false;
     for (int i = 0; i < WalkedHubCount; i++)

@@ -307,6 +307,7 @@ BOOL DeviceIoControl(HANDLE handle, DWORD code, LPVOID in, DWORD inSize, LPVOID 
     const char* path = device ? device->path.c_str() : "invalid";
     bool ok = false;
     DWORD error = ERROR_INVALID_HANDLE;
+    if (device) sim::NoteIoctlArea(name, in ? inSize : 0, out ? outSize : 0);
     if (device && !returned) {
         error = ERROR_INVALID_PARAMETER;
     } else if (device) {

@@ -78,7 +78,8 @@ TEST(UsbHostile, LongPropertiesAndPathsAreCut) {
         "1": {"driver_key": ")" + std::string(50, 'd') + R"(",
               "node": {"friendly_name": ")" + longName + R"(", "driver": ")" +
                    std::string(50, 'd') + R"("}},
-        "2": {"node": {"friendly_name": ")" + tooLong + R"("}}}})"));
+        "2": {"node": {"friendly_name": ")" + tooLong + R"(", "instance_id": ")" +
+              std::string(250, 'I') + R"("}}}})"));
     ASSERT_NE(w.info->DevTree, nullptr);
     ASSERT_EQ(w.info->DevTree->Count, 2);
     tarvel::DevNodeRecord* first = w.info->DevTree->Nodes[0];
@@ -87,6 +88,7 @@ TEST(UsbHostile, LongPropertiesAndPathsAreCut) {
     EXPECT_EQ(strlen(first->HubInterfacePath), 259u);
     tarvel::DevNodeRecord* second = w.info->DevTree->Nodes[1];
     EXPECT_STREQ(second->FriendlyName, "- (CR_BUFFER_SMALL)");
+    EXPECT_EQ(std::string(second->DeviceId), std::string(199, 'I'));  // what fits of the ID
     EXPECT_EQ(second->DisplayName, second->DeviceDesc);
     // A 43-character key no longer equals the hub's: that port stays unlinked.
     ASSERT_EQ(w.info->PortCount, 2);

@@ -128,18 +128,16 @@ def walked_ports(usb):
                  if p["number"] <= h["ports"] and p["query"] == "ok" and p["status"] == 1]
         return len(ports) + sum(walk(usb["hubs"][p["hub"] - 1]) for p in ports
                                 if p["is_hub"] and p["hub"] and p["node_name"] == "ok")
-    return min(1024, sum(walk(usb["hubs"][c["root_hub"] - 1]) for c in usb["controllers"]
-                         if c["detail"] and c["open"] and c["root_hub"]))
+    return min(1024, sum(walk(usb["hubs"][c["root_hub"] - 1])
+                         for c in usb["controllers"] if c["open"] and c["root_hub"]))
 
 
 def listed_nodes(usb):
     """How many nodes the node list holds (at most 1024): the children of
-    each readable node of the hub set."""
+    the hub set's nodes whose status can be read."""
     nodes = {n["devinst"]: n for n in usb["nodes"]}
-    hubs = {h["name"]: nodes.get(h["node"]) for h in usb["hubs"]}
-    parents = {hubs[name]["devinst"] for name in usb["hub_set_order"] if usb["hub_set"] == "ok"
-               and hubs[name] and isinstance(hubs[name]["instance_id"], str)
-               and not isinstance(hubs[name]["status"], dict)}
+    parents = {h["node"] for h in usb["hubs"] if h["name"] in usb["hub_set_order"]
+               and h["node"] and not isinstance(nodes[h["node"]]["status"], dict)}
     return min(1024, sum(n["parent"] in parents for n in usb["nodes"]))
 
 

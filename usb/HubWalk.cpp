@@ -13,8 +13,6 @@ const DWORD kV2Size = 16;                // USB_NODE_CONNECTION_INFORMATION_EX_V
 const DWORD kDriverKeyAreaSize = 136;    // room for 64 wide characters
 const DWORD kNodeNameAreaSize = 520;     // room for 256 wide characters
 const DWORD kHubCapsSize = 4;            // USB_HUB_CAPABILITIES
-const int kPathAreaSize = 260;
-const int kPathPrefixLength = 4;
 const int kPortNameMax = sizeof(UsbPortRecord::PortName) - 1;
 const int kLongestPortSuffix = 4;        // "-255"
 
@@ -153,8 +151,7 @@ void CUsbDevInfo::HubEnumerate(const char* hubPath, const char* chainPrefix) {
     MemFill(&v2, 0, sizeof(v2));
     BOOL v2Ok = FALSE;
     char downstream[kPathAreaSize];
-    MemFill(downstream, 0, sizeof(downstream));
-    lstrcpyA(downstream, "\\\\.\\");
+    InitPathArea(downstream);
 
     for (int p = 1; p <= ports; p++) {
         char chain[kPortNameMax + 1];

@@ -35,8 +35,10 @@ int ReadFixedFileInfo(HMODULE versionDll, const char* path, VS_FIXEDFILEINFO& in
     DWORD data[256];  // 1024 bytes, DWORD-aligned for the fixed block
     LPVOID block = NULL;
     UINT length = 0;
+    // A resource may declare a shorter fixed block: what follows it is not
+    // the file's version.
     if (!getInfo(path, 0, sizeof data, data) || !query(data, "\\", &block, &length) ||
-        length == 0)
+        length < sizeof(VS_FIXEDFILEINFO))
         return 0;
     info = *static_cast<const VS_FIXEDFILEINFO*>(block);
     return 1;

@@ -8,14 +8,6 @@ namespace {
 
 const DWORD kControllerDetailSize = 260;
 const DWORD kRootHubNameAreaSize = 524;  // USB_ROOT_HUB_NAME, 260 wide characters
-const int kPathAreaSize = 260;           // "\\.\" and 256 bytes for the name
-const int kPathPrefixLength = 4;
-
-void InitPathArea(char* area) {
-    MemFill(area, 0, kPathAreaSize);
-    lstrcpyA(area, "\\\\.\\");
-}
-
 // The device path of host-controller interface index, or false when the
 // set has no such interface or its detail cannot be read. Sets exists.
 bool ReadControllerPath(HDEVINFO set, DWORD index, char* path, bool& exists) {

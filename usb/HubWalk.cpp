@@ -13,8 +13,6 @@ const DWORD kV2Size = 16;                // USB_NODE_CONNECTION_INFORMATION_EX_V
 const DWORD kDriverKeyAreaSize = 136;    // room for 64 wide characters
 const DWORD kNodeNameAreaSize = 520;     // room for 256 wide characters
 const DWORD kHubCapsSize = 4;            // USB_HUB_CAPABILITIES
-const int kPathAreaSize = 260;
-const int kPathPrefixLength = 4;
 const int kPortNameMax = sizeof(UsbPortRecord::PortName) - 1;
 const int kLongestPortSuffix = 4;        // "-255"
 
@@ -102,11 +100,14 @@ void ApplyV2Speeds(UsbPortRecord* rec, const USB_NODE_CONNECTION_INFORMATION_EX_
 
 }  // namespace
 
-// A hub is walked only when the port chains below it fit PortName, and only
-// once: a hub that names its own ancestor would otherwise be walked without
-// end, and a stack that names one hub on several ports would repeat its
-// devices under new chains, doubling the walk at every level.
+// A hub is walked only when it has a name, when the port chains below it
+// fit PortName, and only once. An empty name (a hub whose name does not fit
+// the area answers one) would open the bare device namespace; a hub that
+// names its own ancestor would otherwise be walked without end, and a stack
+// that names one hub on several ports would repeat its devices under new
+// chains, doubling the walk at every level.
 bool CUsbDevInfo::MayWalkHub(const char* hubPath, const char* chainPrefix) const {
+    if (hubPath[kPathPrefixLength] == 0) return false;
     if (lstrlenA(chainPrefix) + kLongestPortSuffix > kPortNameMax) return false;
     if (WalkedHubCount == kMaxWalkedHubs) return false;
     for (int i = 0; i < WalkedHubCount; i++)
@@ -150,8 +151,7 @@ void CUsbDevInfo::HubEnumerate(const char* hubPath, const char* chainPrefix) {
     MemFill(&v2, 0, sizeof(v2));
     BOOL v2Ok = FALSE;
     char downstream[kPathAreaSize];
-    MemFill(downstream, 0, sizeof(downstream));
-    lstrcpyA(downstream, "\\\\.\\");
+    InitPathArea(downstream);
 
     for (int p = 1; p <= ports; p++) {
         char chain[kPortNameMax + 1];

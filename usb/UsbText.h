@@ -7,6 +7,13 @@
 
 namespace tarvel {
 
+// A device path area: "\\.\" and 256 bytes for the name.
+const int kPathAreaSize = 260;
+const int kPathPrefixLength = 4;
+
+// Clears a path area and writes the prefix, ready for a name after it.
+void InitPathArea(char* area);
+
 // Wide characters of a name answer that lie inside its area: the answer's
 // ActualLength (bytes of the whole structure) limited to the area, less the
 // fixed part before the name.

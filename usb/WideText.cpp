@@ -1,5 +1,7 @@
 #include "usb/UsbText.h"
 
+#include "runtime/CRTreplace.h"
+
 namespace tarvel {
 
 namespace {
@@ -39,6 +41,13 @@ int WideToText(UINT codePage, const WCHAR* wide, int maxUnits, char* out, int ou
     }
     out[length] = 0;
     return length;
+}
+
+// Out of line: the walk and the root-hub read share one copy, which keeps
+// tarvel.exe inside its size.
+__attribute__((noinline)) void InitPathArea(char* area) {
+    MemFill(area, 0, kPathAreaSize);
+    lstrcpyA(area, "\\\\.\\");
 }
 
 void FailureText(char* field, int width, const char* name) {

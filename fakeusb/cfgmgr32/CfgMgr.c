@@ -34,9 +34,9 @@ CONFIGRET WINAPI CM_Get_Device_IDA(DEVINST node, PSTR buffer, ULONG length, ULON
     if (!NodeInstanceId(node, id)) return CR_NO_SUCH_DEVNODE;
     int bytes = WideCharToMultiByte(CP_ACP, 0, id, -1, narrow, sizeof narrow, NULL, NULL);
     if (bytes <= 0) return CR_FAILURE;
-    if ((ULONG)bytes > length) return CR_BUFFER_SMALL;
-    for (int i = 0; i < bytes; i++) buffer[i] = narrow[i];
-    return CR_SUCCESS;
+    // What fits, without a terminator, when the whole does not.
+    for (int i = 0; i < bytes && (ULONG)i < length; i++) buffer[i] = narrow[i];
+    return (ULONG)bytes > length ? CR_BUFFER_SMALL : CR_SUCCESS;
 }
 
 CONFIGRET WINAPI CM_Get_Device_ID_Size(PULONG length, DEVINST node, ULONG flags) {

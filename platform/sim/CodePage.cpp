@@ -159,7 +159,9 @@ const CodePageTable* FindCodePage(UINT codePage) {
 
 UINT ResolveCodePage(UINT codePage) {
     if (codePage == CP_ACP) return Current().console.ansi_cp;
-    if (codePage == CP_OEMCP) return 437;
+    // Windows takes it from the system locale, which a machine file does
+    // not name (1252 goes with 437 and with 850 alike).
+    if (codePage == CP_OEMCP) Fatal("CP_OEMCP: the machine has no OEM code page");
     return codePage;
 }
 
@@ -230,6 +232,17 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideCount,
                         int outSize, LPCSTR defaultChar, BOOL* usedDefault) {
     UINT cp = ResolveCodePage(codePage);
     bool utf8 = cp == CP_UTF8;
+    // UTF-8 takes 0 or WC_ERR_INVALID_CHARS alone; of the other code pages'
+    // flags only best fit is simulated.
+    if (!utf8 && (flags & ~(DWORD)WC_NO_BEST_FIT_CHARS)) {
+        char line[96];
+        snprintf(line, sizeof line, "WideCharToMultiByte flags 0x%X are not simulated", flags);
+        Fatal(line);
+    }
+    if (utf8 && (flags & ~(DWORD)WC_ERR_INVALID_CHARS)) {
+        SetLastError(ERROR_INVALID_FLAGS);
+        return 0;
+    }
     if (!wide || wideCount == 0 || outSize < 0 || (outSize > 0 && !out) ||
         (utf8 && (defaultChar || usedDefault))) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -240,6 +253,16 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideCount,
         while (wide[count++] != 0) {}
     else
         count = (size_t)wideCount;
+    for (size_t pos = 0; utf8 && (flags & WC_ERR_INVALID_CHARS) && pos < count;) {
+        if (NextCodePoint(wide, count, &pos) == kBadCodePoint) {
+            SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+            return 0;
+        }
+    }
+    // A double-byte code page takes a default of two bytes, lead and trail.
+    const CodePageTable* table = FindCodePage(cp);
+    bool wideDefault = defaultChar && defaultChar[0] && defaultChar[1] && table &&
+                       table->maxCharSize == 2;
     if (usedDefault) *usedDefault = FALSE;
     int written = 0;
     for (size_t pos = 0; pos < count;) {
@@ -248,7 +271,8 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideCount,
         int n = EncodeNext(cp, flags, wide, count, &pos, bytes, &missing);
         if (missing && defaultChar) {
             bytes[0] = defaultChar[0];
-            n = 1;
+            if (wideDefault) bytes[1] = defaultChar[1];
+            n = wideDefault ? 2 : 1;
         }
         if (missing && usedDefault) *usedDefault = TRUE;
         if (outSize > 0) {
@@ -346,7 +370,9 @@ UINT GetACP() { return Current().console.ansi_cp; }
 
 UINT GetConsoleOutputCP() { return Current().console.output_cp; }
 
-BOOL GetCPInfoExA(UINT codePage, DWORD, LPCPINFOEXA info) {
+BOOL GetCPInfoExA(UINT codePage, DWORD flags, LPCPINFOEXA info) {
+    // Reserved, must be 0; what Windows does with others is not known here.
+    if (flags != 0) Fatal("GetCPInfoExA with flags other than 0");
     if (!Current().console.cp_info || !info) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -355,7 +381,7 @@ BOOL GetCPInfoExA(UINT codePage, DWORD, LPCPINFOEXA info) {
     memset(info, 0, sizeof *info);
     info->MaxCharSize = cp == CP_UTF8 ? 4 : 1;
     info->DefaultChar[0] = '?';
-    info->UnicodeDefaultChar = u'?';
+    info->UnicodeDefaultChar = cp == CP_UTF8 ? 0xFFFD : u'?';
     info->CodePage = cp;
     if (const CodePageTable* table = FindCodePage(cp)) {
         info->MaxCharSize = (UINT)table->maxCharSize;

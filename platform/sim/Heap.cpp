@@ -86,7 +86,8 @@ SIZE_T HeapSize(HANDLE heap, DWORD, LPCVOID block) {
     return it->second;
 }
 
-BOOL HeapValidate(HANDLE heap, DWORD, LPCVOID block) {
+BOOL HeapValidate(HANDLE heap, DWORD flags, LPCVOID block) {
+    if (flags != 0) sim::Fatal("HeapValidate with flags other than 0 is not simulated");
     if (heap != sim::kProcessHeap || H().corrupt) return FALSE;
     if (block) {
         auto it = H().blocks.find((unsigned char*)block);

@@ -24,6 +24,9 @@ struct SystemSection {
     std::string version_dll = "ok";                  // ok | missing | no_functions
     std::string wow64 = "true";                      // true | false | missing
     bool dll_directory_functions = true;
+    // The length a version resource declares for its fixed block, which
+    // VerQueryValueA answers; no key sets it, tests shorten it.
+    uint32_t fixed_info_length = 52;
 };
 
 struct InputRecord {

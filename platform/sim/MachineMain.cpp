@@ -6,9 +6,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include <fstream>
 #include <iostream>
-#include <sstream>
 
 #include "platform/sim/Machine.h"
 #include "platform/sim/MachineResolve.h"
@@ -27,16 +25,20 @@ int main(int argc, char** argv) {
     if (argc != 3) return Usage();
     bool resolve = strcmp(argv[1], "resolve") == 0;
     if (!resolve && strcmp(argv[1], "check") != 0) return Usage();
-    std::ifstream in(argv[2], std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    if (!in || in.bad()) {
+    // A directory opens, but its reads fail: only a read to the end counts.
+    std::string text;
+    FILE* in = fopen(argv[2], "rb");
+    char block[65536];
+    for (size_t n; in && (n = fread(block, 1, sizeof block, in)) > 0;) text.append(block, n);
+    bool read = in && !ferror(in);
+    if (in) fclose(in);
+    if (!read) {
         fprintf(stderr, "%s: cannot be read\n", argv[2]);
         return 1;
     }
     tarvel::sim::Machine machine;
     std::string error;
-    if (!tarvel::sim::ParseMachine(text.str(), machine, error)) {
+    if (!tarvel::sim::ParseMachine(text, machine, error)) {
         fprintf(stderr, "%s: %s\n", argv[2], error.c_str());
         return 1;
     }

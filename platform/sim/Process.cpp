@@ -61,8 +61,12 @@ void Sleep(DWORD ms) {
     while (nanosleep(&pause, &pause) != 0) {}
 }
 
-// No sound in the simulator; the call itself is all the program relies on.
-BOOL Beep(DWORD, DWORD) { return TRUE; }
+// No sound in the simulator: the call is traced, as the program's only
+// signal of a damaged heap when it prints nothing.
+BOOL Beep(DWORD frequency, DWORD duration) {
+    Trace("Beep %u %u", frequency, duration);
+    return TRUE;
+}
 
 void DebugBreak() { raise(SIGTRAP); }
 

@@ -1,5 +1,7 @@
 // The simulator's process-wide state and its hooks for tests.
 #pragma once
+#include <map>
+#include <set>
 #include <string>
 
 #include "platform/sim/Machine.h"
@@ -39,6 +41,11 @@ size_t LiveHeapBlocks();
 
 // Device handles and device information sets opened and not yet closed.
 size_t LiveUsbHandles();
+
+// The input and output sizes of the hub and controller queries since the
+// machine was loaded, by IOCTL name: the areas the program passes.
+using IoctlAreaMap = std::map<std::string, std::set<std::pair<uint32_t, uint32_t>>>;
+const IoctlAreaMap& IoctlAreas();
 
 // LoadLibraryA calls not yet matched by FreeLibrary.
 int LiveLibraryReferences();

@@ -1,4 +1,5 @@
 // cfgmgr32 over the simulated device nodes.
+#include <algorithm>
 #include <cstring>
 
 #include "platform/sim/UsbState.h"
@@ -56,9 +57,9 @@ CONFIGRET CM_Get_Device_IDA(DEVINST node, PSTR buffer, ULONG length, ULONG flags
     if (!n) return cr;
     if (!n->instance_id.ok) return n->instance_id.code;
     std::string id = sim::Ansi(n->instance_id.text);
-    if (id.size() + 1 > length) return CR_BUFFER_SMALL;
-    memcpy(buffer, id.c_str(), id.size() + 1);
-    return CR_SUCCESS;
+    // What fits, without a terminator, when the whole does not.
+    memcpy(buffer, id.c_str(), std::min<size_t>(id.size() + 1, length));
+    return id.size() + 1 > length ? CR_BUFFER_SMALL : CR_SUCCESS;
 }
 
 CONFIGRET CM_Get_DevNode_Status(PULONG status, PULONG problem, DEVINST node, ULONG flags) {

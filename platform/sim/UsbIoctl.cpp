@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/sim/Sim.h"
+#include "platform/sim/SimCore.h"
 #include "platform/sim/SimFiles.h"
 #include "platform/sim/UsbState.h"
 
@@ -263,8 +264,12 @@ bool DeviceAt(const std::string& path, sim::UsbOpenDevice& device, bool& open) {
 
 }  // namespace
 
-HANDLE CreateFileA(LPCSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD,
-                   HANDLE) {
+HANDLE CreateFileA(LPCSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD disposition,
+                   DWORD attributes, HANDLE) {
+    // Overlapped, unbuffered and the other flags change how a handle works;
+    // none of that is simulated.
+    if (attributes != 0 && attributes != FILE_ATTRIBUTE_NORMAL)
+        sim::Fatal("CreateFileA with flags or attributes other than FILE_ATTRIBUTE_NORMAL");
     // Devices are opened; only a file the program makes is created.
     if (path && disposition == CREATE_ALWAYS) return sim::CreateHostFile(path);
     sim::UsbOpenDevice device{UsbDeviceKind::Controller, 0, path ? path : "(null)"};
@@ -302,6 +307,7 @@ BOOL DeviceIoControl(HANDLE handle, DWORD code, LPVOID in, DWORD inSize, LPVOID 
         snprintf(unknown, sizeof unknown, "0x%X", unsigned(code));
         name = unknown;
     }
+    if (device) sim::NoteIoctlArea(name, in ? inSize : 0, out ? outSize : 0);
     std::string index;
     if (CarriesIndex(code)) index = " " + std::to_string(InputIndex(in, inSize));
     const char* path = device ? device->path.c_str() : "invalid";

@@ -18,6 +18,7 @@ struct UsbState {
     uintptr_t nextDevice = 0;
     // (first anonymous DEVINST, parent DEVINST), ascending.
     std::vector<std::pair<uint32_t, uint32_t>> anonymous;
+    IoctlAreaMap areas;
 };
 
 UsbState& State() {
@@ -42,6 +43,12 @@ uint32_t AnonymousParent(DEVINST node) {
 }
 
 }  // namespace
+
+void NoteIoctlArea(const char* name, DWORD inSize, DWORD outSize) {
+    State().areas[name].insert({inSize, outSize});
+}
+
+const IoctlAreaMap& IoctlAreas() { return State().areas; }
 
 void ResetUsbState(const UsbSection& usb) {
     UsbState& s = State();

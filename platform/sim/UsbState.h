@@ -27,6 +27,8 @@ bool CloseSet(HDEVINFO set);
 HANDLE OpenDevice(const UsbOpenDevice& device);
 const UsbOpenDevice* FindDevice(HANDLE handle);
 bool CloseDevice(HANDLE handle, std::string& path);
+// Records the sizes a query was asked with (IoctlAreas).
+void NoteIoctlArea(const char* name, DWORD inSize, DWORD outSize);
 
 // The node with this DEVINST, or null. Anonymous children are made up into
 // scratch.

@@ -40,7 +40,7 @@ std::optional<std::vector<uint32_t>> FileVersion(const std::string& path) {
 
 void WriteBlock(unsigned char* data, const std::vector<uint32_t>& v) {
     memset(data, 0, kBlockSize);
-    uint16_t head[3] = {(uint16_t)kBlockSize, (uint16_t)sizeof(VS_FIXEDFILEINFO), 0};
+    uint16_t head[3] = {(uint16_t)kBlockSize, (uint16_t)Current().system.fixed_info_length, 0};
     memcpy(data, head, sizeof head);
     memcpy(data + sizeof head, kKey, sizeof kKey);
     VS_FIXEDFILEINFO info = {};
@@ -122,7 +122,7 @@ BOOL SimVerQueryValueA(LPCVOID block, LPCSTR subBlock, LPVOID* value, UINT* leng
         return FALSE;
     }
     *value = (unsigned char*)block + kFixedOffset;
-    *length = sizeof(VS_FIXEDFILEINFO);
+    *length = Current().system.fixed_info_length;
     return TRUE;
 }
 

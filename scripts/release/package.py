@@ -3,14 +3,16 @@
 README.txt and SHA256SUMS, always in that order and with fixed entry times
 and attributes, so that the same exes give the same zip bytes.
 
-usage: package.py [--time EPOCH] ZIP TARVEL32 TARVEL64 CAPTURE32 CAPTURE64
-       package.py --readme OUT.txt
+usage: package.py [--time EPOCH] [--version V] ZIP TARVEL32 TARVEL64 CAPTURE32 CAPTURE64
+       package.py [--version V] --readme OUT.txt
 
 README.txt is made from README.txt.in beside this script: a line
-"@usage@" becomes the exact output of `tarvel -?` (the golden transcript),
+"@usage@" becomes the exact output of `tarvel -?` of the release (the golden
+transcript of the simulated version 1.0.0, with the release's banner),
 "@table WORD@" the table of README.md whose first column is headed WORD,
 "@paragraph TEXT@" the paragraph of README.md that starts with TEXT, both
-as plain text; "@version@" anywhere becomes the version in VERSION. So the
+as plain text; "@version@" anywhere becomes the version (that of VERSION
+unless --version gives another, for checks of the guide alone). So the
 guide says what README.md says, and a README.md change that loses a piece
 it takes fails here instead of drifting.
 """
@@ -26,6 +28,8 @@ import zipfile
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 TEMPLATE = os.path.join(ROOT, "scripts", "release", "README.txt.in")
 USAGE = os.path.join(ROOT, "tests", "golden", "out", "usage.txt")
+# The banner of the golden transcripts: the simulated program's default version.
+GOLDEN_BANNER = "Tarvel V1.0.0 (Win32) "
 WIDTH = 76
 # The earliest time a zip entry can hold (1980-01-01 00:00).
 DOS_EPOCH = 315532800
@@ -78,15 +82,24 @@ def version():
     return read(os.path.join(ROOT, "VERSION")).decode().split()[0]
 
 
-def readme_txt():
+def usage_text(version):
+    """What the release's tarvel.exe -? prints: the banner carries the exe's
+    version, which is VERSION's."""
+    usage = read(USAGE).decode("ascii")
+    if not usage.startswith(GOLDEN_BANNER):
+        raise SystemExit(f"{USAGE} does not start with {GOLDEN_BANNER!r}")
+    return f"Tarvel V{version} (Win32) " + usage[len(GOLDEN_BANNER):]
+
+
+def readme_txt(version):
     """The guide, with CR LF line ends, as bytes."""
     markdown = read(os.path.join(ROOT, "README.md")).decode()
-    usage = read(USAGE).decode("ascii")
+    usage = usage_text(version)
     out = []
     for line in read(TEMPLATE).decode().split("\n"):
         directive = re.fullmatch(r"@(usage|table|paragraph)(?: (.*))?@", line)
         if not directive:
-            out.append(line.replace("@version@", version()))
+            out.append(line.replace("@version@", version))
         elif directive[1] == "usage":
             # Kept as the program prints it, CR LF and all.
             out.append(usage.replace("\r\n", "\n").rstrip("\n"))
@@ -107,10 +120,10 @@ def entry(name, stamp):
     return info
 
 
-def package(out, exes, stamp):
+def package(out, exes, stamp, version):
     files = [(name, read(path)) for name, path in exes]
     sums = "".join(f"{hashlib.sha256(data).hexdigest()}  {name}\n" for name, data in files)
-    files += [("README.txt", readme_txt()), ("SHA256SUMS", sums.encode("ascii"))]
+    files += [("README.txt", readme_txt(version)), ("SHA256SUMS", sums.encode("ascii"))]
     # Written beside the target and renamed: a failed run leaves no half zip.
     part = out + ".part"
     with zipfile.ZipFile(part, "w") as z:
@@ -124,17 +137,18 @@ def main():
     parser.add_argument("--time", type=int, default=DOS_EPOCH,
                         help="the entries' time, seconds since 1970 (UTC)")
     parser.add_argument("--readme", metavar="OUT", help="write README.txt alone")
+    parser.add_argument("--version", default=None, help="the guide's version (default: VERSION's)")
     parser.add_argument("zip", nargs="?")
     parser.add_argument("exes", nargs="*")
     args = parser.parse_args()
     if args.readme:
         with open(args.readme, "wb") as f:
-            f.write(readme_txt())
+            f.write(readme_txt(args.version or version()))
         return 0
     if not args.zip or len(args.exes) != 4:
         parser.error("give the zip and the four exes")
     names = ["tarvel.exe", "tarvel64.exe", "tarvel-capture.exe", "tarvel-capture64.exe"]
-    package(args.zip, list(zip(names, args.exes)), args.time)
+    package(args.zip, list(zip(names, args.exes)), args.time, args.version or version())
     return 0
 
 

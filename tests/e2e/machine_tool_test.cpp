@@ -87,7 +87,9 @@ TEST(MachineTool, UsageAndUnreadableFiles) {
         EXPECT_EQ(run.exitCode, 2) << args;
         EXPECT_EQ(run.err.rfind("usage: tarvel-machine check FILE\n", 0), 0u) << args;
     }
-    ToolRun run = RunTool("check /nonexistent/m.json");
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.err, "/nonexistent/m.json: cannot be read\n");
+    for (std::string path : {std::string("/nonexistent/m.json"), std::string(TARVEL_SOURCE_DIR)}) {
+        ToolRun run = RunTool("check " + Quoted(path));
+        EXPECT_EQ(run.exitCode, 1) << path;
+        EXPECT_EQ(run.err, path + ": cannot be read\n");
+    }
 }

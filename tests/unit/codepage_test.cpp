@@ -1,5 +1,8 @@
 // The simulated machine's conversions against Windows' answers, from
-// data/codepages.json.
+// data/codepages.json (where a case says otherwise, the simulator's own),
+// and what it refuses instead of answering unlike Windows.
+#include <functional>
+
 #include "platform/sim/UsbState.h"
 #include "tests/unit/unit.h"
 
@@ -26,7 +29,7 @@ TEST_F(CodePages, ToBytesBestFitDefaultAndDoubleByte) {
     for (const auto& c : data["to_bytes"]) {
         SCOPED_TRACE(c.dump());
         std::u16string wide = tarvel::sim::Utf16(c["text"].get<std::string>());
-        std::string def = c.value("default", "");
+        std::string def = c.contains("default") ? Unhex(c["default"]) : "";
         bool check = c.contains("used") && c["cp"] != 65001;
         BOOL used = 2;
         char out[64];
@@ -35,7 +38,12 @@ TEST_F(CodePages, ToBytesBestFitDefaultAndDoubleByte) {
                                             def.empty() ? nullptr : def.c_str(), check ? &used : nullptr);
         EXPECT_EQ(Hex(std::string(out, n > 0 ? n : 0)), Hex(Unhex(c["bytes"])));
         if (check) EXPECT_EQ(used, c["used"].get<bool>() ? TRUE : FALSE);
+        if (n == 0) EXPECT_EQ(GetLastError(), c["error"].get<DWORD>());
     }
+    const WCHAR lone[] = {u'a', 0xD800};
+    char area[8];
+    EXPECT_EQ(WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, lone, 2, area, 8, nullptr, nullptr), 0);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_NO_UNICODE_TRANSLATION);
     // A double-byte character that does not fit ends the output before it.
     const WCHAR nihon[] = {0x65E5, 0x672C};
     char out[3] = {};
@@ -67,6 +75,21 @@ TEST_F(CodePages, InfoNamesAndLeadBytes) {
     ASSERT_TRUE(GetCPInfoExA(932, 0, &info));
     EXPECT_EQ(info.MaxCharSize, 2u);
     EXPECT_EQ(Hex(std::string((const char*)info.LeadByte, 6)), "819fe0fc0000");
+    ASSERT_TRUE(GetCPInfoExA(CP_UTF8, 0, &info));
+    EXPECT_EQ(info.UnicodeDefaultChar, 0xFFFD);
+}
+
+// Arguments whose effect the simulator does not know end the run, never
+// pass unlike Windows.
+TEST_F(CodePages, RefusedLoudly) {
+    const LPCWSTR a = (LPCWSTR)u"a";
+    const std::pair<std::function<void()>, const char*> refused[] = {
+        {[&] { WideCharToMultiByte(CP_OEMCP, 0, a, 1, nullptr, 0, nullptr, nullptr); }, "CP_OEMCP"},
+        {[&] { WideCharToMultiByte(1252, 0x200 /* WC_COMPOSITECHECK */, a, 1, nullptr, 0, nullptr, nullptr); }, "flags 0x200"},
+        {[] { GetCPInfoExA(1252, 1, nullptr); }, "GetCPInfoExA with flags"},
+        {[] { HeapValidate(GetProcessHeap(), 1 /* HEAP_NO_SERIALIZE */, nullptr); }, "HeapValidate with flags"},
+        {[] { CreateFileA("\\\\.\\X", 0, 0, nullptr, OPEN_EXISTING, 0x40000000, nullptr); }, "CreateFileA"}};
+    for (const auto& [call, said] : refused) EXPECT_DEATH(call(), said);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The runtime: the command-line splitter, the console state and the wait
 // for a key, printf and diagnostics, the heap and its checks.
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -90,23 +91,24 @@ void DeleteTwice() { void* a = HeapNew(1); HeapDelete(a); HeapDelete(a); }
 
 }  // namespace
 
-// A damaged heap stops the program at once: before a block is handed out or
-// taken back, and after a release that went wrong.
+// A damaged heap stops the program at once, with a beep: before a block is
+// handed out or taken back, and after a release that went wrong.
 TEST_F(SimTest, DamagedHeapBreaksIntoTheDebugger) {
     const std::string broke = " INT3 in .*CRTreplace.cpp line [0-9]+, function operator ";
     struct Case {
         int level;
         void (*damage)();
         std::string said;
-    } cases[] = {{1, NewAfterOverrun, " HeapValidate after new failed\r\n" + broke + "new\r\n"},
-                 {1, DeleteAfterOverrun, broke + "delete\r\n"},
-                 {1, DeleteTwice, " HeapValidate after delete failed\r\n" + broke + "delete\r\n"},
-                 {0, NewAfterOverrun, ""},
-                 {0, DeleteTwice, ""}};
+    } cases[] = {{1, NewAfterOverrun, " HeapValidate after new failed\r\nBeep 1000 3000\n" + broke + "new\r\n"},
+                 {1, DeleteAfterOverrun, "Beep 1000 1000\n" + broke + "delete\r\n"},
+                 {1, DeleteTwice, " HeapValidate after delete failed\r\nBeep 1000 1000\n" + broke + "delete\r\n"},
+                 {0, NewAfterOverrun, "Beep 1000 3000\n"},
+                 {0, DeleteTwice, "Beep 1000 1000\n"}};
     for (const Case& c : cases) {
         EXPECT_EXIT(
             {
                 dup2(2, 1);  // the program's output, and the trace, where the death test reads
+                fcntl(2, F_SETFL, fcntl(2, F_GETFL) | O_APPEND);  // each after the other
                 sim::CaptureStdout(false);
                 sim::SetTraceFile("/dev/stderr");
                 DiagLevel = c.level;

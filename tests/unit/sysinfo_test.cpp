@@ -89,6 +89,7 @@ TEST_F(SimTest, FileVersionRecords) {
     for (const auto& c : data["files"]) {
         SCOPED_TRACE(c.dump());
         unit::Load(nlohmann::json({{"clock", "virtual"}, {"system", c["system"]}}).dump());
+        sim::Current().system.fixed_info_length = c.value("fixed_length", 52);
         unit::Held before;
         FileVersionRecord v, untouched;
         MemFill(&v, 0x55, sizeof v);

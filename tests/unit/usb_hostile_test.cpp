@@ -34,17 +34,17 @@ std::string Doubling(int level, int levels) {
 
 }  // namespace
 
-TEST(UsbHostile, OverlongHubNamesAreCutInsideThePathAreaOrComeBackEmpty) {
+TEST(UsbHostile, OverlongHubNamesAreCutInsideThePathAreaOrNotOpened) {
     // A root hub name of 258 characters fits the name area but not the path
     // area: cut, terminated, it opens no hub. Names past their name areas
-    // (300 and 256 characters) come back empty: the bare prefix opens none.
+    // (300 and 256 characters) come back empty: an empty name is not opened.
     Walk w(R"({"clock": "virtual", "usb": {"controllers": [{"root_hub": {"name": ")" +
            std::string(258, 'R') + R"(", "connections": {"1": {}}}},
         {"root_hub": {"name": ")" + std::string(300, 'Q') + R"("}},
         {"root_hub": {"name": "R", "ports": 1, "connections": {"1": {"hub": {"name": ")" +
            std::string(256, 'H') + R"("}}}}}]}})");
     EXPECT_EQ(unit::Count(w.trace, "CreateFileA \\\\.\\" + std::string(255, 'R') + " -> fail"), 1) << w.trace;
-    EXPECT_EQ(unit::Count(w.trace, "CreateFileA \\\\.\\ -> fail"), 2) << w.trace;
+    EXPECT_EQ(unit::Count(w.trace, "CreateFileA \\\\.\\ "), 0) << w.trace;
     ASSERT_EQ(w.info->PortCount, 1);
     EXPECT_STREQ(w.Port(0).PortName, "3-1");
 }
@@ -78,7 +78,8 @@ TEST(UsbHostile, LongPropertiesAndPathsAreCut) {
         "1": {"driver_key": ")" + std::string(50, 'd') + R"(",
               "node": {"friendly_name": ")" + longName + R"(", "driver": ")" +
                    std::string(50, 'd') + R"("}},
-        "2": {"node": {"friendly_name": ")" + tooLong + R"("}}}})"));
+        "2": {"node": {"friendly_name": ")" + tooLong + R"(", "instance_id": ")" +
+              std::string(250, 'I') + R"("}}}})"));
     ASSERT_NE(w.info->DevTree, nullptr);
     ASSERT_EQ(w.info->DevTree->Count, 2);
     tarvel::DevNodeRecord* first = w.info->DevTree->Nodes[0];
@@ -87,6 +88,7 @@ TEST(UsbHostile, LongPropertiesAndPathsAreCut) {
     EXPECT_EQ(strlen(first->HubInterfacePath), 259u);
     tarvel::DevNodeRecord* second = w.info->DevTree->Nodes[1];
     EXPECT_STREQ(second->FriendlyName, "- (CR_BUFFER_SMALL)");
+    EXPECT_EQ(std::string(second->DeviceId), std::string(199, 'I'));  // what fits of the ID
     EXPECT_EQ(second->DisplayName, second->DeviceDesc);
     // A 43-character key no longer equals the hub's: that port stays unlinked.
     ASSERT_EQ(w.info->PortCount, 2);

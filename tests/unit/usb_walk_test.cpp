@@ -4,8 +4,8 @@
 
 // Each walk of data/walks.json: the port chains, speeds and driver keys of
 // its records, the instance IDs and hub paths of their nodes, the nodes
-// listed, its calls from the host-controller set on, and how often some
-// were made.
+// listed, the sizes of the areas its queries carry, its calls from the
+// host-controller set on, and how often some were made.
 TEST(UsbWalk, Conversations) {
     for (const auto& c : unit::Data("walks.json")) {
         SCOPED_TRACE(c["why"].get<std::string>());
@@ -23,6 +23,7 @@ TEST(UsbWalk, Conversations) {
         for (const char* field : {"chains", "speeds", "keys", "ids", "paths"})
             if (c.contains(field)) EXPECT_EQ(records[field], c[field]) << field;
         if (c.contains("nodes")) EXPECT_EQ(w.info->DevTree->Count, c["nodes"].get<int>());
+        if (c.contains("areas")) EXPECT_EQ(nlohmann::json(tarvel::sim::IoctlAreas()), c["areas"]);
         if (c.contains("trace")) {
             std::string calls;
             for (const auto& line : c["trace"]) calls += line.get<std::string>() + "\n";

@@ -114,6 +114,33 @@ def shown_pattern(text, width):
     return "".join(units[:width - 1])
 
 
+def walked_ports(usb):
+    """How many records the walk makes (at most 1024): the connected ports of
+    every hub it reaches from the controllers, each hub once (names compare
+    without case)."""
+    seen = set()
+
+    def walk(h):
+        if not h["name"] or h["name"].upper() in seen or not (h["open"] and h["node_info"]):
+            return 0
+        seen.add(h["name"].upper())
+        ports = [p for p in h["connections"]
+                 if p["number"] <= h["ports"] and p["query"] == "ok" and p["status"] == 1]
+        return len(ports) + sum(walk(usb["hubs"][p["hub"] - 1]) for p in ports
+                                if p["is_hub"] and p["hub"] and p["node_name"] == "ok")
+    return min(1024, sum(walk(usb["hubs"][c["root_hub"] - 1])
+                         for c in usb["controllers"] if c["open"] and c["root_hub"]))
+
+
+def listed_nodes(usb):
+    """How many nodes the node list holds (at most 1024): the children of
+    the hub set's nodes whose status can be read."""
+    nodes = {n["devinst"]: n for n in usb["nodes"]}
+    parents = {h["node"] for h in usb["hubs"] if h["name"] in usb["hub_set_order"]
+               and h["node"] and not isinstance(nodes[h["node"]]["status"], dict)}
+    return min(1024, sum(n["parent"] in parents for n in usb["nodes"]))
+
+
 def readable(text):
     """Whether a property fits the program's 2048-byte buffer."""
     return len((text + "\0").encode("utf-16-le")) <= 2048
@@ -135,8 +162,9 @@ class HarnessAgreesWithTheSimulator(unittest.TestCase):
             return False
         keys = registry(t)
         debug = run_sim(path, "-na -w:0 -D:1")
-        self.check_ports(keys, debug, label)
-        self.check_node_list(t, keys, debug, label)
+        self.assertEqual(self.check_ports(keys, debug, label), walked_ports(machine["usb"]), label)
+        self.assertEqual(self.check_node_list(t, keys, debug, label), listed_nodes(machine["usb"]),
+                         label)
         console = machine["console"]
         if console["ansi_cp"] == 1252 and console["stdout"] not in ("console", "nul"):
             self.check_listing(keys, run_sim(path, "-na -w:0"), label)
@@ -162,6 +190,7 @@ class HarnessAgreesWithTheSimulator(unittest.TestCase):
                     self.assertTrue(driver_key.startswith("- ("), driver_key)
                 else:
                     self.assertEqual(driver_key, answered(hub[f"DriverKey{port}"]))
+        return len(found)
 
     def check_node_list(self, t, keys, debug, label):
         found = re.findall(r"Dev\[ *\d+\]= *(\d+) .* (\S+)\r\n.*\r\n"
@@ -174,6 +203,7 @@ class HarnessAgreesWithTheSimulator(unittest.TestCase):
                 parent = keys[f"Node{node['Parent'] - 1}"]
                 if parent_path in paths:
                     self.assertEqual(parent["Hub"], paths[parent_path] + 1)
+        return len(found)
 
     def assertShown(self, printed, text, width):
         self.assertRegex(printed, "^(?s:" + shown_pattern(text, width) + ")$")

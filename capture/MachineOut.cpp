@@ -117,6 +117,7 @@ void MachineWriter::WriteConsole() {
     json_.Member("output_cp", c.OutputCp);
     json_.BoolMember("cp_info", c.CpInfo);
     json_.Member("window", c.Window);
+    json_.Member("processes", c.Processes);
     json_.Member("stdin", c.Stdin);
     json_.Key("input");
     json_.Raw("[]");

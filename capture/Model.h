@@ -123,7 +123,8 @@ struct ConsoleInfo {
     const char* Stderr;
     UINT AnsiCp, OutputCp;
     bool CpInfo;
-    const char* Window;  // none | hidden | other | own
+    const char* Window;  // none | hidden | other | own | pseudo
+    DWORD Processes;     // attached to the console, the capture included
     const char* Stdin;   // console | redirected
     bool ScreenOk;
     WORD ScreenAttributes;

@@ -134,11 +134,21 @@ void ReadConsole(Machine& m) {
                             &info) != FALSE;
     HWND window = GetConsoleWindow();
     DWORD owner = 0;
+    char name[32];
+    bool visible = IsWindowVisible(window) != FALSE;
     if (window) GetWindowThreadProcessId(window, &owner);
+    bool pseudo = window && !visible && GetClassNameA(window, name, sizeof name) > 0 &&
+                  lstrcmpiA(name, "PseudoConsoleWindow") == 0;
     c.Window = !window                         ? "none"
-               : !IsWindowVisible(window)      ? "hidden"
+               : pseudo                        ? "pseudo"
+               : !visible                      ? "hidden"
                : owner == GetCurrentProcessId() ? "own"
                                                 : "other";
+    // An area of one answers the count alone. Without a console the call
+    // fails; the program asks only where there is one.
+    DWORD first = 0;
+    c.Processes = GetConsoleProcessList(&first, 1);
+    if (c.Processes == 0) c.Processes = 1;
     // The program's SetConsoleMode on its input succeeds exactly where this
     // does, and this leaves the user's console as it is.
     DWORD mode = 0;

@@ -211,7 +211,7 @@ private:
         if (Chance(2)) c["ansi_cp"] = Pick({1252, 437, 850, 65001, 932});
         if (Chance(2)) c["output_cp"] = Pick({1252, 437, 850, 65001, 932});
         if (Chance(4)) c["cp_info"] = false;
-        if (Chance(2)) c["window"] = Pick({"none", "hidden", "other", "own"});
+        if (Chance(2)) c["window"] = Pick({"none", "hidden", "other", "own", "pseudo"});
         if (Chance(4)) c["stdin"] = "redirected";
         if (Chance(3)) {
             json batches = json::array();

@@ -33,6 +33,8 @@ LPSTR CharUpperA(LPSTR text);
 BOOL IsWindowVisible(HWND window);
 // Missing: 0, and *processId (if given) 0.
 DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId);
+// Missing: 0, name left as it was.
+int GetClassNameA(HWND window, LPSTR name, int size);
 
 // ---- shlwapi ----
 // Missing: null, as for a text not found.

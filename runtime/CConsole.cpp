@@ -31,7 +31,8 @@ CConsole::CConsole() {
     StdErrRedirected = GetFileType(hStdErr) != FILE_TYPE_CHAR;
     CodePage = StdOutRedirected ? GetACP() : GetConsoleOutputCP();
     OemCodePage = IsOemCodePage(CodePage);
-    SetConsoleMode(hStdIn, ENABLE_PROCESSED_INPUT | ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT);
+    StdInIsConsole =
+        SetConsoleMode(hStdIn, ENABLE_PROCESSED_INPUT | ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT);
     CONSOLE_SCREEN_BUFFER_INFO screen;
     MemFill(&screen, 0, sizeof screen);
     TextAttributes = GetConsoleScreenBufferInfo(hStdOut, &screen) ? screen.wAttributes : 0;
@@ -87,15 +88,29 @@ static bool ReadUntilKey(HANDLE input) {
     return failed;
 }
 
+// Where Windows Terminal is the default terminal, a program started from
+// Explorer runs in a pseudoconsole, whose window is the console host's and
+// never visible, and its tab closes when the program ends. Alone on that
+// console and reading keys from it, the program was started on its own.
+static bool AloneInPseudoConsole(HWND window) {
+    char name[32];  // room to spare: a longer name, cut, cannot match
+    DWORD processes[2];
+    return GetClassNameA(window, name, sizeof name) > 0 &&
+           lstrcmpiA(name, "PseudoConsoleWindow") == 0 && GetConsoleProcessList(processes, 2) == 1;
+}
+
 void CConsole::Wait4KeyIfStartedStandalone() {
     DbgPrintf(4, "Wait4KeyIfStartedStandalone()");
     HWND window = GetConsoleWindow();
-    if (!IsWindowVisible(window)) return;
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    // Started from a command prompt: the window stays open anyway.
-    if (owner != GetCurrentProcessId()) {
-        Sleep(100);
+    if (IsWindowVisible(window)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        // Started from a command prompt: the window stays open anyway.
+        if (owner != GetCurrentProcessId()) {
+            Sleep(100);
+            return;
+        }
+    } else if (!StdInIsConsole || !AloneInPseudoConsole(window)) {
         return;
     }
     Sleep(100);

@@ -16,6 +16,7 @@ public:
     HANDLE hStdOut;
     HANDLE hStdIn;
     HANDLE hStdErr;
+    BOOL StdInIsConsole;  // keys can be read from standard input
     WORD TextAttributes;
 
     void Wait4KeyIfStartedStandalone();

@@ -133,6 +133,8 @@ CONFIGRET WINAPI CM_Get_DevNode_Status(PULONG status, PULONG problem, DEVINST no
     }
     if (failure) return failure;
     *status = value;
-    *problem = number;
+    // Windows keeps a node's problem number at 0 while the node has no
+    // problem, so the number goes only with DN_HAS_PROBLEM.
+    *problem = (value & DN_HAS_PROBLEM) ? number : 0;
     return CR_SUCCESS;
 }

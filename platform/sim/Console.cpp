@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/sim/Sim.h"
@@ -189,7 +190,8 @@ HWND GetConsoleWindow() {
 
 BOOL IsWindowVisible(HWND window) {
     if (!window || window != GetConsoleWindow()) return FALSE;
-    return Current().console.window == "hidden" ? FALSE : TRUE;
+    const std::string& kind = Current().console.window;
+    return kind == "hidden" || kind == "pseudo" ? FALSE : TRUE;
 }
 
 DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId) {
@@ -201,6 +203,37 @@ DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId) {
         *processId = Current().console.window == "own" ? GetCurrentProcessId()
                                                         : sim::kOtherProcessId;
     return sim::kConsoleThreadId;
+}
+
+// A pseudoconsole's window is the console host's own, of a class of its
+// own; every other console window is the classic console's. A name that
+// does not fit is cut to the area, as user32 does.
+int GetClassNameA(HWND window, LPSTR name, int size) {
+    if (!window || window != GetConsoleWindow()) {
+        SetLastError(1400);  // ERROR_INVALID_WINDOW_HANDLE
+        return 0;
+    }
+    if (!name || size <= 0) return 0;
+    const char* cls =
+        Current().console.window == "pseudo" ? "PseudoConsoleWindow" : "ConsoleWindowClass";
+    int length = std::min(int(strlen(cls)), size - 1);
+    memcpy(name, cls, size_t(length));
+    name[length] = '\0';
+    return length;
+}
+
+// This process first, then the others attached. An area too small for all
+// of them is left as it was, and the count needed is answered.
+DWORD GetConsoleProcessList(LPDWORD list, DWORD count) {
+    if (!list || count == 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    DWORD attached = Current().console.processes;
+    if (count < attached) return attached;
+    list[0] = GetCurrentProcessId();
+    for (DWORD i = 1; i < attached; i++) list[i] = sim::kOtherProcessId + i - 1;
+    return attached;
 }
 
 // The input batches stand for keys pressed after the program flushed, so

@@ -43,7 +43,8 @@ struct ConsoleSection {
     uint32_t ansi_cp = 1252;
     uint32_t output_cp = 437;
     bool cp_info = true;
-    std::string window = "none";  // none | hidden | other | own
+    std::string window = "none";  // none | hidden | other | own | pseudo
+    uint32_t processes = 1;       // attached to the console, this one included
     std::string stdin_type = "console";  // console | redirected
     std::vector<std::vector<InputRecord>> input;
     std::optional<uint32_t> screen_attributes = 7;

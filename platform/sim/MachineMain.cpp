@@ -3,6 +3,8 @@
 //                                first bad key's path on stderr
 //   tarvel-machine resolve FILE  the machine as played, every default filled
 //                                in and every number assigned, as JSON
+// Both warn on stderr of what an accepted file says that Windows would not
+// answer.
 #include <stdio.h>
 #include <string.h>
 
@@ -17,6 +19,16 @@ int Usage() {
     fprintf(stderr, "usage: tarvel-machine check FILE\n"
                     "       tarvel-machine resolve FILE\n");
     return 2;
+}
+
+// A problem number goes to the caller only with DN_HAS_PROBLEM in the
+// status: without it the file's number is never seen.
+void WarnOfHiddenProblems(const char* file, const tarvel::sim::Machine& machine) {
+    for (const tarvel::sim::UsbNode& node : machine.usb.nodes)
+        if (node.status_ok && node.problem != 0 && !(node.status & 0x400))
+            fprintf(stderr, "%s: warning: %s.problem: %u is answered as 0, the status lacks "
+                            "DN_HAS_PROBLEM (0x400)\n",
+                    file, node.at.c_str(), node.problem);
 }
 
 }  // namespace
@@ -42,6 +54,7 @@ int main(int argc, char** argv) {
         fprintf(stderr, "%s: %s\n", argv[2], error.c_str());
         return 1;
     }
+    WarnOfHiddenProblems(argv[2], machine);
     if (resolve) std::cout << tarvel::sim::ResolvedMachine(machine).dump(1) << "\n";
     return 0;
 }

@@ -203,7 +203,15 @@ bool ParseConsoleKey(Reader& r, const std::string& key, const json& v, ConsoleSe
     if (key == "ansi_cp") return r.Number(v, path, 0xFFFF, con.ansi_cp);
     if (key == "output_cp") return r.Number(v, path, 0xFFFF, con.output_cp);
     if (key == "cp_info") return r.Flag(v, path, con.cp_info);
-    if (key == "window") return r.Choice(v, path, {"none", "hidden", "other", "own"}, con.window);
+    if (key == "window")
+        return r.Choice(v, path, {"none", "hidden", "other", "own", "pseudo"}, con.window);
+    if (key == "processes") {
+        uint64_t n = 0;
+        if (!JsonNumber(v, n) || n < 1 || n > 0xFFFF)
+            return r.Fail(path, "expected a number from 1 to 65535");
+        con.processes = uint32_t(n);
+        return true;
+    }
     if (key == "stdin") return r.Choice(v, path, {"console", "redirected"}, con.stdin_type);
     if (key == "input") return ParseInput(r, v, con);
     if (v.is_null()) {
@@ -218,11 +226,13 @@ bool ParseConsoleKey(Reader& r, const std::string& key, const json& v, ConsoleSe
 
 bool ParseConsole(Reader& r, const json& value, ConsoleSection& console) {
     if (!r.Object(value, "console",
-                  {"stdout", "stderr", "ansi_cp", "output_cp", "cp_info", "window", "stdin",
-                   "input", "screen_attributes"}))
+                  {"stdout", "stderr", "ansi_cp", "output_cp", "cp_info", "window", "processes",
+                   "stdin", "input", "screen_attributes"}))
         return false;
     for (auto it = value.begin(); it != value.end(); ++it)
         if (!ParseConsoleKey(r, it.key(), it.value(), console)) return false;
+    // A command prompt's window is shared with the prompt itself.
+    if (!value.contains("processes")) console.processes = console.window == "other" ? 2 : 1;
     return true;
 }
 

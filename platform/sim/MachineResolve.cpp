@@ -66,6 +66,7 @@ json Console(const ConsoleSection& c) {
             {"output_cp", c.output_cp},
             {"cp_info", c.cp_info},
             {"window", c.window},
+            {"processes", c.processes},
             {"stdin", c.stdin_type},
             {"input", input},
             {"screen_attributes",

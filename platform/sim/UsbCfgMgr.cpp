@@ -71,7 +71,9 @@ CONFIGRET CM_Get_DevNode_Status(PULONG status, PULONG problem, DEVINST node, ULO
     if (!n) return cr;
     if (!n->status_ok) return n->status_cr;
     *status = n->status;
-    *problem = n->problem;
+    // Windows keeps a node's problem number at 0 while the node has no
+    // problem, so the number goes only with DN_HAS_PROBLEM.
+    *problem = (n->status & DN_HAS_PROBLEM) ? n->problem : 0;
     return CR_SUCCESS;
 }
 

@@ -50,6 +50,7 @@ BOOL SetConsoleMode(HANDLE console, DWORD mode);
 BOOL GetConsoleMode(HANDLE console, LPDWORD mode);
 BOOL GetConsoleScreenBufferInfo(HANDLE console, CONSOLE_SCREEN_BUFFER_INFO* info);
 HWND GetConsoleWindow();
+DWORD GetConsoleProcessList(LPDWORD list, DWORD count);
 BOOL FlushConsoleInputBuffer(HANDLE input);
 BOOL ReadConsoleInputA(HANDLE input, PINPUT_RECORD buffer, DWORD length, LPDWORD read);
 int lstrlenA(LPCSTR s);

@@ -116,6 +116,13 @@ DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId) {
     return fn(window, processId);
 }
 
+int GetClassNameA(HWND window, LPSTR name, int size) {
+    static int(WINAPI * fn)(HWND, LPSTR, int);
+    AS_DECLARED(decltype(fn), ::sdk_unused_GetClassNameA);
+    if (!Bind(User32, "GetClassNameA", fn)) return 0;
+    return fn(window, name, size);
+}
+
 // ---- shlwapi ----
 
 PCSTR StrStrA(PCSTR text, PCSTR search) {

@@ -18,6 +18,7 @@
 #define CharUpperA sdk_unused_CharUpperA
 #define IsWindowVisible sdk_unused_IsWindowVisible
 #define GetWindowThreadProcessId sdk_unused_GetWindowThreadProcessId
+#define GetClassNameA sdk_unused_GetClassNameA
 #define SetupDiGetClassDevsA sdk_unused_SetupDiGetClassDevsA
 #define SetupDiEnumDeviceInfo sdk_unused_SetupDiEnumDeviceInfo
 #define SetupDiEnumDeviceInterfaces sdk_unused_SetupDiEnumDeviceInterfaces
@@ -38,6 +39,7 @@
 #undef CharUpperA
 #undef IsWindowVisible
 #undef GetWindowThreadProcessId
+#undef GetClassNameA
 #undef SetupDiGetClassDevsA
 #undef SetupDiEnumDeviceInfo
 #undef SetupDiEnumDeviceInterfaces

@@ -1,5 +1,5 @@
-// tarvel-machine as a user runs it on a file they edited: check names the
-// first bad key by its path, resolve writes what the simulator plays.
+// tarvel-machine on a file a user edited: check names the first bad key by
+// its path (a warning refuses nothing), resolve writes what the simulator plays.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -54,9 +54,9 @@ TEST(MachineTool, CheckNamesTheFirstBadKey) {
         std::ofstream(path, std::ios::binary) << (m.is_string() ? m.get<std::string>() : m.dump());
         for (const char* action : {"check", "resolve"}) {
             ToolRun run = RunTool(std::string(action) + " " + Quoted(path));
-            EXPECT_EQ(run.exitCode, 1) << c["error"];
+            EXPECT_EQ(run.exitCode, c.value("exit", 1)) << c["error"];
             EXPECT_EQ(run.err, path + ": " + c["error"].get<std::string>() + "\n");
-            EXPECT_EQ(run.out, "");
+            EXPECT_EQ(run.out.empty(), run.exitCode != 0 || action[0] == 'c');
         }
     }
     std::remove(path.c_str());

@@ -213,10 +213,8 @@ private:
     json System() {
         json s = json::object();
         if (Chance(2)) {
-            std::vector<int> version = Pick<std::vector<int>>(
-                {{5, 1, 2600}, {5, 2, 3790}, {6, 0, 6002}, {6, 1, 7601}, {6, 2, 9200},
-                 {6, 3, 9600}, {10, 0, 22631}});
-            s["os_version"] = version;
+            s["os_version"] = Pick<std::vector<int>>({{5, 1, 2600}, {5, 2, 3790}, {6, 0, 6002},
+                                                      {6, 1, 7601}, {6, 2, 9200}, {6, 3, 9600}, {10, 0, 22631}});
             s["service_pack"] = Range(0, 3);
         }
         if (Chance(4)) s["rtl_get_version"] = Pick({"ok", "missing", "fails"});
@@ -242,32 +240,25 @@ private:
             c["output_cp"] = kScripts[localized ? script_ : Range(0, kScriptCount - 1)].oem;
         }
         if (Chance(4)) c["cp_info"] = false;
-        Window(c);
+        // The console window, drawn here alone: the "pseudo" window and the
+        // "processes" count join once the simulated machine takes them.
+        if (Chance(2)) c["window"] = Pick({"none", "hidden", "other", "own"});
         if (Chance(4)) c["stdin"] = "redirected";
         if (Chance(3)) {
             json batches = json::array();
             for (int b = Range(0, 2); b > 0; b--) {
                 json batch = json::array();
-                for (int r = Range(0, 3); r > 0; r--) {
-                    if (Chance(2))
-                        batch.push_back({{"type", "key"}, {"down", Chance(3) != 0},
-                                         {"vk", Range(0, 0x5A)}, {"char", Range(0, 127)},
-                                         {"state", Chance(2) ? 0 : Range(0, 0x1F)}});
-                    else
-                        batch.push_back({{"type", Pick({"focus", "menu", "mouse", "size"})}});
-                }
+                for (int r = Range(0, 3); r > 0; r--)
+                    batch.push_back(Chance(2) ? json{{"type", "key"}, {"down", Chance(3) != 0},
+                                                     {"vk", Range(0, 0x5A)}, {"char", Range(0, 127)},
+                                                     {"state", Chance(2) ? 0 : Range(0, 0x1F)}}
+                                              : json{{"type", Pick({"focus", "menu", "mouse", "size"})}});
                 batches.push_back(batch);
             }
             c["input"] = batches;
         }
         if (Chance(6)) c["screen_attributes"] = nullptr;
         return c;
-    }
-
-    // The console window and what goes with it, drawn here alone: the
-    // "pseudo" window and the "processes" count join once the machine takes them.
-    void Window(json& c) {
-        if (Chance(2)) c["window"] = Pick({"none", "hidden", "other", "own"});
     }
 
     json Usb() {

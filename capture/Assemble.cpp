@@ -119,13 +119,15 @@ int FreePortNumber(Hub& h, int low, int high) {
 }
 
 // The listed port a child node belongs to by its driver key, then by its
-// location; -1 for none.
-int MatchPort(Machine& m, Hub& h, int node, const bool* taken) {  // taken: by port number
+// location; -1 for none. A hub the walk did not reach cannot be on a port
+// that the walk asked for a hub's name and that answered none: in the file
+// that port would answer the hub's name.
+int MatchPort(Machine& m, Hub& h, int node, bool hub, const bool* taken) {  // taken: by port number
     const Node& n = m.Nodes[node];
     for (int pass = 0; pass < 2; pass++) {
         for (int k = 0; k < h.Conns.Count; k++) {
             const Port& p = h.Conns[k];
-            if (taken[p.Number] || p.Hub >= 0) continue;
+            if (taken[p.Number] || p.Hub >= 0 || (hub && p.IsHub && p.NodeNameOk)) continue;
             if (pass == 0 ? SameText(n.Props[kDriver], p.DriverKey)
                           : NamesPort(n.Props[kLocation], p.Number))
                 return p.Number;
@@ -169,7 +171,7 @@ void PlaceChildren(Machine& m, int hub) {
         bool needed = fixed[i] != 0 || i <= lastHubChild;
         int number = fixed[i];
         if (number <= 0 && (needed || h.Extras.Count == 0)) {
-            int match = MatchPort(m, h, node, taken);
+            int match = MatchPort(m, h, node, fixed[i] < 0, taken);
             if (match > lastPort && match < (needed ? ceiling : kMaxPort + 1)) number = match;
             else number = needed ? -1 : 0;
         }

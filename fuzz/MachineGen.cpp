@@ -3,6 +3,8 @@
 // hub names that differ only in case (paths compare without case, so two
 // ports may lead to one hub), node lists that disagree with the walk, and
 // a command line of options and IDs drawn from the machine's own texts.
+// Most machines are localized, their names sized around the program's
+// fields and the hubs' areas so that cuts fall inside a character.
 #include "MachineGen.h"
 
 #include <algorithm>
@@ -22,22 +24,30 @@ const int kMaxListedPorts = 64;
 const size_t kPoolSize = 48;
 const char kHubGuid[] = "#{f18a0e88-c30c-11d0-8815-00a0c906bed8}";
 
+// Bytes or UTF-16 units where a text is cut or refused: record fields of
+// 44, 64, 128 and 200 bytes, a path's 256, the hubs' answer areas (63, 255
+// and 259 units) and the property area (1023 units and the terminator).
+const int kWidths[] = {43, 44, 63, 64, 127, 128, 199, 200, 255, 256, 259, 260, 1023, 1024};
+
+// A script, as code points (a range where two are joined by '-') that the
+// code pages of a Windows localized in it hold, with those code pages;
+// between them, every code page the simulated machine has a table for.
+struct Script { int ansi, oem; const char32_t* points; };
+const Script kScripts[] = {
+    {1252, 437, U"\xC0-\xFF"}, {1252, 850, U"\xC0-\xFF"}, {1251, 866, U"\x410-\x44F"},
+    {1250, 852, U"ěščřžýáíéůúňťďĚŠČŘŽŇŤĎŮ"}, {1253, 1253, U"\x391-\x3C9"},
+    {1254, 1254, U"ğĞşŞıİçÇöÖüÜ"}, {1255, 1255, U"\x5D0-\x5EA"}, {1256, 1256, U"\x621-\x64A"},
+    {1257, 1257, U"āčēģīķļņšūžĀČĒĢĪĶĻŅŠŪŽ"}, {1258, 1258, U"ăâđêôơưĐƯ₫\x300\x301\x303\x309\x323"},
+    {874, 874, U"\xE01-\xE3A"}, {932, 932, U"\x3041-\x3093"}, {932, 932, U"\xFF61-\xFF9F"},
+    {932, 932, U"日本語機器接続装置入力出力設定汎用記憶域"}, {936, 936, U"\x4E00-\x9FA5"},
+    {949, 949, U"\xAC00-\xD7A3"}, {950, 950, U"裝置通用序列匯流排控制器集線器輸入複合大量儲存"},
+    {65001, 65001, U"\x1F300-\x1F64F"}, {65001, 65001, U"\x20000-\x2A6D6"}};
+const int kScriptCount = int(sizeof kScripts / sizeof kScripts[0]);
+
 void AppendUtf8(std::string& out, uint32_t c) {
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
+    int n = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;  // continuation bytes
+    out += char(n == 0 ? c : (0xFF00 >> (n + 1)) | (c >> (6 * n)));  // 0xC0, 0xE0 or 0xF0 leads
+    for (int i = n - 1; i >= 0; i--) out += char(0x80 | ((c >> (6 * i)) & 0x3F));
 }
 
 std::string Printf(const char* format, unsigned a, unsigned b = 0, unsigned c = 0) {
@@ -78,22 +88,16 @@ private:
         if (pool_.size() < kPoolSize && !text.empty()) pool_.push_back(text);
     }
 
-    uint32_t CodePoint() {
-        switch (Range(0, 4)) {
-            case 0: return Range(0, 0x1F);
-            case 1: return Range(0x20, 0x7E);
-            case 2: return Range(0x80, 0xFF);
-            case 3: {
-                uint32_t c = Range(0x100, 0xFFFD);
-                return c >= 0xD800 && c <= 0xDFFF ? 0xFFFD : c;
-            }
-            default: return Range(0x10000, 0x10FFFF);
-        }
+    uint32_t CodePoint() {  // a control, ASCII, Latin-1, the rest of the BMP, beyond it
+        static const uint32_t kBounds[] = {0, 0x20, 0x7F, 0x100, 0x10000, 0x110000};
+        int k = Range(0, 4);
+        uint32_t c = in_.ConsumeIntegralInRange<uint32_t>(kBounds[k], kBounds[k + 1] - 1);
+        return c >= 0xD800 && c <= 0xDFFF ? 0xFFFD : c;
     }
 
     std::string Text() {
         std::string t;
-        switch (Range(0, 9)) {
+        switch (Range(0, 12)) {
             case 0:
                 if (!pool_.empty()) return pool_[Range(0, int(pool_.size()) - 1)];
                 break;
@@ -111,20 +115,17 @@ private:
                 for (int n = Range(0, 1200); n > 0; n--) t += unit;
                 break;
             }
-            case 4:
-                t = Printf("{36fc9e60-c465-11cf-8056-444553540000}\\%04u", Range(0, 12));
-                break;
-            case 5:
-                t = Printf("Port_#%04u.Hub_#%04u", Range(0, 6), Range(0, 6));
-                break;
+            case 4: t = Printf("{36fc9e60-c465-11cf-8056-444553540000}\\%04u", Range(0, 12)); break;
+            case 5: t = Printf("Port_#%04u.Hub_#%04u", Range(0, 6), Range(0, 6)); break;
             case 6:
                 t = Printf("USB\\VID_%04X&PID_%04X\\%u", Range(0, 3), Range(0, 3), Range(0, 9));
                 break;
-            case 7:
-                break;
+            case 7: break;
             case 8:
                 t = "- (" + std::string(Pick({"CR_NO_SUCH_VALUE", "ERROR_GEN_FAILURE"})) + ")";
                 break;
+            case 10:
+            case 11: t = Localized(); break;
             default:
                 t = in_.ConsumeRandomLengthString(80);
                 t = json(t).dump(-1, ' ', false, json::error_handler_t::replace);
@@ -132,6 +133,25 @@ private:
                 break;
         }
         Remember(t);
+        return t;
+    }
+
+    // A name in the machine's script (now and then another, or several):
+    // as many characters as one of the widths takes in one to four bytes
+    // each, give or take two, after up to three ASCII ones that shift the cut.
+    std::string Localized() {
+        std::string t;
+        for (int n = Range(0, 3); n > 0; n--) t += char('A' + Range(0, 25));
+        int count = kWidths[Range(0, int(sizeof kWidths / sizeof(int)) - 1)] / Range(1, 4) + Range(-2, 2);
+        bool mixed = Chance(4);
+        std::u32string points = kScripts[Chance(4) ? Range(0, kScriptCount - 1) : script_].points;
+        for (int i = 0; i < count; i++) {
+            if (mixed) points = kScripts[Range(0, kScriptCount - 1)].points;
+            bool range = points.size() == 3 && points[1] == '-';
+            AppendUtf8(t, Chance(8)  ? ' '
+                          : range ? in_.ConsumeIntegralInRange<uint32_t>(points[0], points[2])
+                                  : points[Range(0, int(points.size()) - 1)]);
+        }
         return t;
     }
 
@@ -145,24 +165,30 @@ private:
         return v;
     }
 
-    // A text, a failure, or (missing key) the default.
-    void TextOrCr(json& j, const char* key) {
-        switch (Range(0, 3)) {
+    // A text, a failure, or (missing key) the default; a registry property
+    // may also be stored without its terminator.
+    void TextOrCr(json& j, const char* key, bool property = true) {
+        switch (Range(0, property ? 4 : 3)) {
             case 0: break;
             case 1: j[key] = {{"cr", Code()}}; break;
+            case 4: j[key] = {{"unterminated", Text()}}; break;
             default: j[key] = Text(); break;
         }
     }
 
     json Node() {
         json n = json::object();
-        TextOrCr(n, "instance_id");
+        TextOrCr(n, "instance_id", false);
         TextOrCr(n, "friendly_name");
         TextOrCr(n, "description");
         TextOrCr(n, "location");
         TextOrCr(n, "driver");
-        if (Chance(4)) n["status"] = Chance(3) ? json{{"cr", Code()}} : Number(0xFFFFFFFF);
-        if (Chance(3)) n["problem"] = Chance(2) ? json(Range(1, 60)) : Number(0xFFFFFFFF);
+        // Started, or with DN_HAS_PROBLEM and not or yet started, whatever the problem.
+        if (Chance(3))
+            n["status"] = Chance(5)   ? json{{"cr", Code()}}
+                          : Chance(4) ? Number(0xFFFFFFFF)
+                                      : json(Pick<uint32_t>({0x0180200A, 0x01802400, 0x0180240A}));
+        if (Chance(2)) n["problem"] = Chance(4) ? Number(0xFFFFFFFF) : json(Range(1, 57));
         if (Chance(5)) n["children"] = fullNodeList_ && Chance(4) ? Range(1000, 2000) : Range(1, 3);
         return n;
     }
@@ -187,10 +213,8 @@ private:
     json System() {
         json s = json::object();
         if (Chance(2)) {
-            std::vector<int> version = Pick<std::vector<int>>(
-                {{5, 1, 2600}, {5, 2, 3790}, {6, 0, 6002}, {6, 1, 7601}, {6, 2, 9200},
-                 {6, 3, 9600}, {10, 0, 22631}});
-            s["os_version"] = version;
+            s["os_version"] = Pick<std::vector<int>>({{5, 1, 2600}, {5, 2, 3790}, {6, 0, 6002},
+                                                      {6, 1, 7601}, {6, 2, 9200}, {6, 3, 9600}, {10, 0, 22631}});
             s["service_pack"] = Range(0, 3);
         }
         if (Chance(4)) s["rtl_get_version"] = Pick({"ok", "missing", "fails"});
@@ -208,23 +232,26 @@ private:
         // Never "auto": the run must not depend on where the fuzzer's output goes.
         json c = {{"stdout", Pick({"console", "nul", "file", "pipe"})},
                   {"stderr", Pick({"console", "file"})}};
-        if (Chance(2)) c["ansi_cp"] = Pick({1252, 437, 850, 65001, 932});
-        if (Chance(2)) c["output_cp"] = Pick({1252, 437, 850, 65001, 932});
+        // Mostly a localized Windows; else any two code pages, or the defaults.
+        script_ = Range(0, kScriptCount - 1);
+        bool localized = !Chance(4);
+        if (localized || Chance(2)) {
+            c["ansi_cp"] = kScripts[localized ? script_ : Range(0, kScriptCount - 1)].ansi;
+            c["output_cp"] = kScripts[localized ? script_ : Range(0, kScriptCount - 1)].oem;
+        }
         if (Chance(4)) c["cp_info"] = false;
         if (Chance(2)) c["window"] = Pick({"none", "hidden", "other", "own", "pseudo"});
+        if (Chance(4)) c["processes"] = Range(1, 3);
         if (Chance(4)) c["stdin"] = "redirected";
         if (Chance(3)) {
             json batches = json::array();
             for (int b = Range(0, 2); b > 0; b--) {
                 json batch = json::array();
-                for (int r = Range(0, 3); r > 0; r--) {
-                    if (Chance(2))
-                        batch.push_back({{"type", "key"}, {"down", Chance(3) != 0},
-                                         {"vk", Range(0, 0x5A)}, {"char", Range(0, 127)},
-                                         {"state", Chance(2) ? 0 : Range(0, 0x1F)}});
-                    else
-                        batch.push_back({{"type", Pick({"focus", "menu", "mouse", "size"})}});
-                }
+                for (int r = Range(0, 3); r > 0; r--)
+                    batch.push_back(Chance(2) ? json{{"type", "key"}, {"down", Chance(3) != 0},
+                                                     {"vk", Range(0, 0x5A)}, {"char", Range(0, 127)},
+                                                     {"state", Chance(2) ? 0 : Range(0, 0x1F)}}
+                                              : json{{"type", Pick({"focus", "menu", "mouse", "size"})}});
                 batches.push_back(batch);
             }
             c["input"] = batches;
@@ -315,9 +342,11 @@ private:
         if (Chance(3)) p["bcd_usb"] = Pick({0x0110, 0x0200, 0x0210, 0x0300, 0x0320});
         if (Chance(2)) p["speed"] = Chance(4) ? Range(0, 255) : Range(0, 4);
         if (Chance(6)) p["is_hub"] = Chance(2) != 0;
-        if (Chance(4))
-            p["v2"] = Chance(4) ? json("fails")
-                                : json{{"protocols", Number(0xFFFFFFFF)}, {"flags", Number(0xFFFFFFFF)}};
+        // Refused; a USB 2 or a SuperSpeed port of an xHCI hub; anything.
+        if (Chance(3))
+            p["v2"] = Pick<json>({"fails", {{"protocols", 3}, {"flags", 0}},
+                                  {{"protocols", 4}, {"flags", Range(0, 15)}},
+                                  {{"protocols", Number(0xFFFFFFFF)}, {"flags", Number(0xFFFFFFFF)}}});
         if (Chance(3)) p["driver_key"] = Chance(4) ? json{{"error", Code()}} : json(Text());
         if (Chance(10)) p["node_name"] = "fails";
         bool hasNode = true;
@@ -369,6 +398,7 @@ private:
     int hubs_ = 0;
     int ports_ = 0;
     int maxDepth_ = 5;
+    int script_ = 0;  // the script of the machine's names, from its code pages
     bool lineFeed_ = false;
     bool fullNodeList_ = false;
 };

@@ -3,7 +3,9 @@
 # UndefinedBehaviorSanitizer in build/fuzz and runs each for the given
 # number of seconds (default 60) on a copy of its seed corpus. Fails when a
 # target finds a crash, a leak, a timeout or a broken property; the input
-# that did it is left in build/fuzz/artifacts/<target>/.
+# that did it is left in build/fuzz/artifacts/<target>/. Seeds of an earlier
+# form of the machine generator (fuzz/corpus/<name>-v1/) are read as well:
+# any bytes make a machine, only no longer the one they were chosen for.
 #   scripts/fuzz.sh [seconds] [target ...]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -29,10 +31,12 @@ for target in "${targets[@]}"; do
     mkdir -p "$corpus" "$artifacts"
     # The committed seeds stay as they are; what the run adds lands here.
     cp -n fuzz/corpus/"$name"/* "$corpus"/ 2>/dev/null || true
+    older=()
+    [ -d fuzz/corpus/"$name"-v1 ] && older=(fuzz/corpus/"$name"-v1)
     echo "== $target: $seconds s"
     if ! "$build/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
             -max_len=8192 -len_control=0 -print_final_stats=1 -artifact_prefix="$artifacts/" \
-            "$corpus" 2>"$build/$target.log"; then
+            "$corpus" "${older[@]}" 2>"$build/$target.log"; then
         tail -n 60 "$build/$target.log"
         echo "!! $target failed; inputs in $artifacts/"
         status=1

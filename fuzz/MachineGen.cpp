@@ -68,8 +68,10 @@ public:
         fullNodeList_ = Chance(16);
         json machine = {{"clock", "virtual"}, {"system", System()}, {"console", Console()},
                         {"usb", Usb()}};
-        run.machine = machine.dump();
         run.cmdline = CommandLine();
+        // Drawn last, so that the seeds keep the machines they were made for.
+        if (Chance(4)) machine["console"]["processes"] = Range(1, 3);
+        run.machine = machine.dump();
         run.lineFeedInTexts = lineFeed_;
         return run;
     }
@@ -241,7 +243,6 @@ private:
         }
         if (Chance(4)) c["cp_info"] = false;
         if (Chance(2)) c["window"] = Pick({"none", "hidden", "other", "own", "pseudo"});
-        if (Chance(4)) c["processes"] = Range(1, 3);
         if (Chance(4)) c["stdin"] = "redirected";
         if (Chance(3)) {
             json batches = json::array();

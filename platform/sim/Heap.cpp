@@ -51,6 +51,9 @@ using sim::H;
 HANDLE GetProcessHeap() { return sim::kProcessHeap; }
 
 LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T size) {
+    // Only zero-filling is simulated; serialization and exceptions are not.
+    if (flags & ~(DWORD)HEAP_ZERO_MEMORY)
+        sim::Fatal("HeapAlloc with flags other than HEAP_ZERO_MEMORY is not simulated");
     if (heap != sim::kProcessHeap || size >= sim::kLargest) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
@@ -63,7 +66,8 @@ LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T size) {
     return block;
 }
 
-BOOL HeapFree(HANDLE heap, DWORD, LPVOID block) {
+BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID block) {
+    if (flags != 0) sim::Fatal("HeapFree with flags other than 0 is not simulated");
     if (!block) return TRUE;
     auto it = H().blocks.find((unsigned char*)block);
     if (heap != sim::kProcessHeap || it == H().blocks.end()) {
@@ -77,7 +81,8 @@ BOOL HeapFree(HANDLE heap, DWORD, LPVOID block) {
     return TRUE;
 }
 
-SIZE_T HeapSize(HANDLE heap, DWORD, LPCVOID block) {
+SIZE_T HeapSize(HANDLE heap, DWORD flags, LPCVOID block) {
+    if (flags != 0) sim::Fatal("HeapSize with flags other than 0 is not simulated");
     auto it = H().blocks.find((unsigned char*)block);
     if (heap != sim::kProcessHeap || it == H().blocks.end()) {
         SetLastError(ERROR_INVALID_PARAMETER);

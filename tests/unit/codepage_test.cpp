@@ -88,6 +88,7 @@ TEST_F(CodePages, RefusedLoudly) {
         {[&] { WideCharToMultiByte(1252, 0x200 /* WC_COMPOSITECHECK */, a, 1, nullptr, 0, nullptr, nullptr); }, "flags 0x200"},
         {[] { GetCPInfoExA(1252, 1, nullptr); }, "GetCPInfoExA with flags"},
         {[] { HeapValidate(GetProcessHeap(), 1 /* HEAP_NO_SERIALIZE */, nullptr); }, "HeapValidate with flags"},
+        {[] { HeapFree(GetProcessHeap(), 1, nullptr); }, "HeapFree with flags"},
         {[] { CreateFileA("\\\\.\\X", 0, 0, nullptr, OPEN_EXISTING, 0x40000000, nullptr); }, "CreateFileA"}};
     for (const auto& [call, said] : refused) EXPECT_DEATH(call(), said);
 }

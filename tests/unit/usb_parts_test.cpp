@@ -80,6 +80,7 @@ struct UsbTree : SimTest {
 TEST_F(UsbTree, NodeLookups) {
     DevNodeRecord* first = Add(kHub, "Port_#0010.Hub_#0001", "{36fc9e60}\\0001");
     Add(kHub, "USB.PORT_#0003", "x");  // found later: no prefix
+    Add(kHub, "Port_#000", "e");       // shorter than a port's prefix
     Add(kHub, "Port_#0002.Hub_#0001", "{36fc9e60}\\0001");
     DevNodeRecord* three = Add(kHub, "PORT_#0003.HUB_#0001", "- (CR_NO_SUCH_VALUE)");
     DevNodeRecord* unreadable = Add("", "Port_#0001.Hub_#0001", "c");

@@ -16,10 +16,14 @@ using unit::SimTest;
 TEST_F(SimTest, CommandLineSplitting) {
     for (const auto& c : unit::Data("cmdlines.json")) {
         sim::SetCommandLine(c["line"]);
-        char* args[kMaxArgs] = {};
+        // Slots past the arguments are not the splitter's: it leaves them be.
+        char untouched[] = "\"q\"";
+        char* args[kMaxArgs + 1];
+        std::fill(args, args + kMaxArgs + 1, &untouched[0]);
         int count = -1;
         EXPECT_TRUE(SplitCommandLine(count, args)) << c["line"];
         EXPECT_EQ(std::vector<std::string>(args, args + count), c["args"]) << c["line"];
+        EXPECT_STREQ(untouched, "\"q\"") << c["line"];
     }
 }
 

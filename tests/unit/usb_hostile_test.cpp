@@ -13,12 +13,12 @@ std::string Machine(const std::string& rootHub) {
     return R"({"clock": "virtual", "usb": {"controllers": [{"root_hub": )" + rootHub + "}]}}";
 }
 
-// A chain of hubs, each on port 1 of the one above, depth levels deep; every
-// hub has 255 ports and a device on the last.
+// A chain of hubs, each on port 10 of the one above, depth levels deep;
+// every hub has 255 ports and a device on the last.
 std::string NestedHubs(int depth) {
-    std::string hub = R"({"ports": 255, "connections": {"1": {}, "255": {}}})";
+    std::string hub = R"({"ports": 255, "connections": {"10": {}, "255": {}}})";
     for (int i = depth; i > 0; i--)
-        hub = R"({"ports": 255, "connections": {"255": {}, "1": {"hub": )" + hub + "}}}";
+        hub = R"({"ports": 255, "connections": {"255": {}, "10": {"hub": )" + hub + "}}}";
     return hub;
 }
 
@@ -37,11 +37,12 @@ std::string Doubling(int level, int levels) {
 TEST(UsbHostile, ChainsThatWouldNotFitAreNotDescended) {
     Walk w(Machine(NestedHubs(90)));
     // Hubs are walked while the chains of their ports fit 151 characters:
-    // 74 of them, down to the chain prefix of 147 characters.
-    ASSERT_EQ(w.info->PortCount, 2 * 74);
-    for (int i = 0; i < 74; i++) {
-        EXPECT_EQ((int)strlen(w.Port(i).PortName), 3 + 2 * i) << "port 1 of hub " << i;
-        EXPECT_EQ((int)strlen(w.Port(74 + i).PortName), 151 - 2 * i) << "port 255 of hub " << 73 - i;
+    // 49 of them, down to the chain prefix of 145 characters. The next, at
+    // 148, would give its port 255 a chain of 152.
+    ASSERT_EQ(w.info->PortCount, 2 * 49);
+    for (int i = 0; i < 49; i++) {
+        EXPECT_EQ((int)strlen(w.Port(i).PortName), 4 + 3 * i) << "port 10 of hub " << i;
+        EXPECT_EQ((int)strlen(w.Port(49 + i).PortName), 149 - 3 * i) << "port 255 of hub " << 48 - i;
     }
 }
 

@@ -108,6 +108,7 @@ TEST_F(SimTest, ClearingTheTablesStaysInsideThem) {
     tree->Build();
     EXPECT_EQ(after(tree->Count), untouched) << "Build";
     tree->~CUsbDevTree();
+    unit::Load(R"({"clock": "virtual", "usb": {"controllers": [{"root_hub": {"connections": {"1": {}}}}]}})");
     alignas(CUsbDevInfo) static unsigned char infoArea[sizeof(CUsbDevInfo)];
     memset(infoArea, 0x5A, sizeof infoArea);
     CUsbDevInfo* info = ::new (infoArea) CUsbDevInfo;
@@ -116,5 +117,6 @@ TEST_F(SimTest, ClearingTheTablesStaysInsideThem) {
     EXPECT_EQ(after(info->PortCount), untouched) << "Enumerate";
     info->ReleaseAll();
     EXPECT_EQ(after(info->PortCount), untouched) << "ReleaseAll";
+    EXPECT_EQ(info->PortCount, 0) << "a released inventory is empty";
     info->~CUsbDevInfo();
 }

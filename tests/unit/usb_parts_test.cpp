@@ -109,6 +109,7 @@ TEST_F(SimTest, ClearingTheTablesStaysInsideThem) {
     EXPECT_EQ(after(tree->Count), untouched) << "Build";
     tree->~CUsbDevTree();
     unit::Load(R"({"clock": "virtual", "usb": {"controllers": [{"root_hub": {"connections": {"1": {}}}}]}})");
+    InitializeCriticalSection(&ResultTextLock);  // the walk names its results
     alignas(CUsbDevInfo) static unsigned char infoArea[sizeof(CUsbDevInfo)];
     memset(infoArea, 0x5A, sizeof infoArea);
     CUsbDevInfo* info = ::new (infoArea) CUsbDevInfo;
@@ -119,4 +120,5 @@ TEST_F(SimTest, ClearingTheTablesStaysInsideThem) {
     EXPECT_EQ(after(info->PortCount), untouched) << "ReleaseAll";
     EXPECT_EQ(info->PortCount, 0) << "a released inventory is empty";
     info->~CUsbDevInfo();
+    DeleteCriticalSection(&ResultTextLock);
 }

@@ -56,11 +56,12 @@ TEST_F(SimTest, ConsoleStateAndTheWaitForAKey) {
 TEST_F(SimTest, PrintfExpandsLineFeedsAndCutsBeforeWhatDoesNotFit) {
     EXPECT_EQ(tarvel::printf("a\nb\r\n%i\n", -3), 10);
     EXPECT_EQ(Out(), "a\r\nb\r\n-3\r\n");
-    for (size_t before : {1021, 1022}) {
+    const std::pair<const char*, const char*> ends[] = {{"\ny", "\r\ny"}, {"\ny", "\r\n"}, {"\n", ""}};
+    for (size_t before = 1020; before <= 1022; before++) {
         char text[kPrintfBufferSize];
-        lstrcpyA(text, (std::string(before, 'x') + "\ny").c_str());
+        lstrcpyA(text, (std::string(before, 'x') + ends[before - 1020].first).c_str());
         ExpandNewlines(text);
-        EXPECT_EQ(std::string(text), std::string(before, 'x') + (before == 1021 ? "\r\n" : ""));
+        EXPECT_EQ(std::string(text), std::string(before, 'x') + ends[before - 1020].second);
     }
 }
 

@@ -117,13 +117,16 @@ def shown_pattern(text, width):
 def walked_ports(usb):
     """How many records the walk makes (at most 1024): the connected ports of
     every hub it reaches from the controllers, each hub once (names compare
-    without case)."""
+    without case). A name over 255 units fits the program's answer or path
+    area no more, so it opens no hub."""
     seen = set()
 
     def walk(h):
-        if not h["name"] or h["name"].upper() in seen or not (h["open"] and h["node_info"]):
+        name = h["name"]
+        if not name or len(name.encode("utf-16-le")) > 2 * 255 or name.upper() in seen \
+                or not (h["open"] and h["node_info"]):
             return 0
-        seen.add(h["name"].upper())
+        seen.add(name.upper())
         ports = [p for p in h["connections"]
                  if p["number"] <= h["ports"] and p["query"] == "ok" and p["status"] == 1]
         return len(ports) + sum(walk(usb["hubs"][p["hub"] - 1]) for p in ports

@@ -417,7 +417,13 @@ def make_prefix(wine, prefix, stack=DEFAULT_STACK, stack32=DEFAULT_STACK32):
     os.makedirs(harness_dir(prefix), exist_ok=True)
     for name in ("tarvelusb.inf", "tarvelctl.exe"):
         shutil.copy(os.path.join(stack, name), harness_dir(prefix))
-    wine_call(wine, prefix, [r"C:\tarvel\tarvelctl.exe", "install", r"C:\tarvel\tarvelusb.inf"])
+    # tarvelctl says why whenever it fails itself; a silent exit 1 is Wine's
+    # failed start, and the install, never begun, is tried again.
+    install = [wine, r"C:\tarvel\tarvelctl.exe", "install", r"C:\tarvel\tarvelusb.inf"]
+    code, _, err = run_started(wine, prefix, install, wine_env(prefix), 120)
+    if code != 0:
+        raise RuntimeError(f"tarvelctl install exited with {code}: "
+                           f"{err.decode(errors='replace')[-2000:]}")
     # The driver starts in the install's session, or at the latest in the next;
     # an empty machine has generation 0.
     with open(os.path.join(prefix, "tarvel-generation"), "w") as f:
